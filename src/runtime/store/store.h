@@ -1,0 +1,101 @@
+// The table store: table files (.edb) with a memo companion (.edt), opened into a registry under
+// their store names (file name without folder and extension), one of them current. The free
+// functions act on the current table, as the program has always used them; Table is the same
+// thing as an object, for the data-bound views that read a table without moving its cursor.
+//
+// Every operation answers yes or no and keeps the reason of a "no" as lastError(). Every
+// completed operation is committed to disk before it returns.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "runtime/base/datetime.h"
+
+namespace runtime::store {
+
+enum class FieldType { DateTime, Integer, Text, Memo };
+
+struct FieldDef {
+    std::string name;
+    FieldType type = FieldType::Text;
+    int width = 0;  // GB18030 bytes, for Text fields
+};
+
+// Empty (monostate) is what a read gives where there is no record; otherwise the field's type:
+// DateTime, int32_t (Integer) or std::string (Text and Memo).
+using Value = std::variant<std::monostate, DateTime, int32_t, std::string>;
+
+// Value helpers: the empty value reads as 0, the zero date or "" respectively.
+std::string valueText(const Value& v);
+int32_t valueInt(const Value& v);
+DateTime valueDate(const Value& v);
+
+// Creates a new, empty table file (and its companion when a field is a memo). Refuses to
+// overwrite an existing file. An empty password leaves it unprotected.
+bool createTable(const std::string& path, const std::vector<FieldDef>& fields, std::string_view password = {});
+
+class Table;
+
+// ---- Registry and current table ----
+bool openDatabase(const std::string& path, std::optional<std::string_view> password = std::nullopt);
+bool selectDatabase(std::string_view storeNameOrPath);
+bool closeDatabase();
+void closeAllDatabases();
+bool isDatabaseOpen(const std::string& path);
+// The current table, or nullptr.
+Table* currentTable();
+// The open table registered under the name or path, or nullptr.
+Table* findOpenTable(std::string_view storeNameOrPath);
+std::string lastError();
+
+// ---- On the current table ----
+int getRecordCount();
+int getFieldCount();
+std::string getFieldName(int position);
+bool goToFirstRecord();
+bool skipRecords();            // one on; stops after the last record
+bool goToRecord(int number);   // 1-based, clamped to the records present
+int getRecordNumber();         // 1-based; count + 1 after the last
+Value readField(std::string_view name);
+Value readField(int position);
+bool writeField(std::string_view name, const Value& value);
+bool writeFieldTo(std::string_view name, std::string_view tableName, const Value& value);  // empty: current
+bool addRecord(const std::vector<Value>& values = {});
+bool addEmptyRecord();
+bool modifyRecord(const std::vector<std::optional<Value>>& values);  // nullopt keeps the field
+bool deleteRecords();          // marks the current record
+bool packDatabase();           // removes the marked records
+using Condition = std::function<bool()>;
+bool findRecord(const Condition& condition);
+bool appendRecordsFrom(std::string_view sourceName, const Condition& condition);
+bool copyDatabaseStructure(const std::string& newPath);
+bool isDatabaseEncrypted(const std::string& path);
+bool setDatabasePassword(std::string_view password);
+
+// ---- The same table as an object ----
+class Table {
+public:
+    virtual ~Table() = default;
+    virtual const std::string& storeName() const = 0;
+    virtual const std::string& path() const = 0;
+    virtual const std::vector<FieldDef>& fields() const = 0;
+    virtual int recordCount() const = 0;
+    // Record `number` is 1-based; empty value out of range. Does not move the cursor.
+    virtual Value read(int number, int fieldPosition) const = 0;
+    // Writes one field of record `number` (the data-bound view's in-place edit).
+    virtual bool write(int number, int fieldPosition, const Value& value) = 0;
+    virtual bool isDeleted(int number) const = 0;
+    // Called after every change to the table's records (add, write, delete, pack, password).
+    // Returns an id for removeObserver.
+    virtual int addObserver(std::function<void()> onChange) = 0;
+    virtual void removeObserver(int id) = 0;
+};
+
+}  // namespace runtime::store
