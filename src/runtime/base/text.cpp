@@ -1,0 +1,231 @@
+// GB18030 byte semantics over UTF-8 texts. The two-byte region of GB18030 is looked up once in a
+// bitmap built from glibc's own converter, so lengths match what the old code page would store.
+#include "runtime/base/text.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <bitset>
+#include <cerrno>
+#include <memory>
+
+namespace runtime {
+namespace {
+
+const std::bitset<0x10000>& twoByteTable() {
+    static const std::unique_ptr<std::bitset<0x10000>> table = [] {
+        auto bits = std::make_unique<std::bitset<0x10000>>();
+        iconv_t cd = iconv_open("GB18030", "UTF-32LE");
+        if (cd == reinterpret_cast<iconv_t>(-1)) return bits;
+        for (char32_t cp = 0x80; cp < 0x10000; ++cp) {
+            if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+            std::array<char, 4> in{static_cast<char>(cp & 0xFF), static_cast<char>((cp >> 8) & 0xFF), 0, 0};
+            std::array<char, 8> out{};
+            char* inPtr = in.data();
+            char* outPtr = out.data();
+            size_t inLeft = in.size(), outLeft = out.size();
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) &&
+                out.size() - outLeft == 2) {
+                bits->set(cp);
+            }
+        }
+        iconv_close(cd);
+        return bits;
+    }();
+    return *table;
+}
+
+unsigned char lowerAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+
+bool matchesAt(std::string_view text, std::size_t pos, std::string_view needle, bool ignoreCase) {
+    if (text.size() - pos < needle.size()) return false;
+    for (std::size_t i = 0; i < needle.size(); ++i) {
+        auto a = static_cast<unsigned char>(text[pos + i]);
+        auto b = static_cast<unsigned char>(needle[i]);
+        if (ignoreCase ? lowerAscii(a) != lowerAscii(b) : a != b) return false;
+    }
+    return true;
+}
+
+std::string convert(const char* to, const char* from, std::string_view input) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+    std::string out;
+    std::array<char, 4096> buf{};
+    char* inPtr = const_cast<char*>(input.data());
+    size_t inLeft = input.size();
+    while (inLeft > 0) {
+        char* outPtr = buf.data();
+        size_t outLeft = buf.size();
+        size_t rc = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+        out.append(buf.data(), buf.size() - outLeft);
+        if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
+            // An undecodable byte: keep going past it with a replacement character.
+            static const std::string_view kReplacement = "\xEF\xBF\xBD";
+            std::string rep = std::string(to) == "UTF-8" ? std::string(kReplacement) : std::string("?");
+            out += rep;
+            ++inPtr;
+            --inLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    char* outPtr = buf.data();
+    size_t outLeft = buf.size();
+    iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+    out.append(buf.data(), buf.size() - outLeft);
+    iconv_close(cd);
+    return out;
+}
+
+}  // namespace
+
+char32_t nextCodePoint(std::string_view text, std::size_t& pos) {
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char c = byte(pos);
+    int extra = 0;
+    char32_t cp = 0;
+    if (c < 0x80) {
+        ++pos;
+        return c;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        extra = 1, cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        extra = 2, cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        extra = 3, cp = c & 0x07;
+    } else {
+        ++pos;
+        return c;
+    }
+    for (int i = 1; i <= extra; ++i) {
+        if (pos + i >= text.size() || (byte(pos + i) & 0xC0) != 0x80) {
+            ++pos;
+            return c;
+        }
+        cp = (cp << 6) | (byte(pos + i) & 0x3F);
+    }
+    // Overlong forms and surrogates are malformed: treat the lead byte as a lone byte.
+    if ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++pos;
+        return c;
+    }
+    pos += extra + 1;
+    return cp;
+}
+
+bool isValidUtf8(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t before = pos;
+        char32_t cp = nextCodePoint(text, pos);
+        if (pos - before == 1 && cp >= 0x80) return false;
+    }
+    return true;
+}
+
+int gbkCharLength(char32_t cp) {
+    if (cp < 0x80) return 1;
+    if (cp < 0x10000 && twoByteTable().test(cp)) return 2;
+    return 4;
+}
+
+namespace {
+// Length of the character at pos, in GB18030 bytes, advancing pos. A malformed byte counts 1.
+int nextGbkLength(std::string_view text, std::size_t& pos) {
+    std::size_t before = pos;
+    char32_t cp = nextCodePoint(text, pos);
+    if (pos - before == 1 && cp >= 0x80) return 1;
+    return gbkCharLength(cp);
+}
+}  // namespace
+
+int getTextLength(std::string_view text) {
+    int total = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) total += nextGbkLength(text, pos);
+    return total;
+}
+
+std::string getLeftText(std::string_view text, int bytes) {
+    if (bytes <= 0) return {};
+    int used = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t before = pos;
+        int len = nextGbkLength(text, pos);
+        if (used + len > bytes) return std::string(text.substr(0, before));
+        used += len;
+    }
+    return std::string(text);
+}
+
+std::string getRightText(std::string_view text, int bytes) {
+    if (bytes <= 0) return {};
+    int total = getTextLength(text);
+    if (total <= bytes) return std::string(text);
+    // Skip characters from the start until what remains fits.
+    int skipped = 0;
+    std::size_t pos = 0;
+    while (pos < text.size() && total - skipped > bytes) skipped += nextGbkLength(text, pos);
+    return std::string(text.substr(pos));
+}
+
+int findText(std::string_view text, std::string_view needle, int start, bool ignoreCase) {
+    if (needle.empty()) return -1;
+    if (start < 1) start = 1;
+    int offset = 0;  // GB18030 offset of pos
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (offset + 1 >= start && matchesAt(text, pos, needle, ignoreCase)) return offset + 1;
+        offset += nextGbkLength(text, pos);
+    }
+    return -1;
+}
+
+int findTextReverse(std::string_view text, std::string_view needle, bool ignoreCase) {
+    if (needle.empty()) return -1;
+    int offset = 0, found = -1;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (matchesAt(text, pos, needle, ignoreCase)) found = offset + 1;
+        offset += nextGbkLength(text, pos);
+    }
+    return found;
+}
+
+std::string utf8ToGb18030(std::string_view utf8) { return convert("GB18030", "UTF-8", utf8); }
+std::string gb18030ToUtf8(std::string_view gb) { return convert("UTF-8", "GB18030", gb); }
+
+int gbkOffsetToUtf16Index(std::string_view text, int gbkOffset) {
+    int offset = 0, index = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t before = pos;
+        char32_t cp = nextCodePoint(text, pos);
+        bool lone = pos - before == 1 && cp >= 0x80;
+        int len = lone ? 1 : gbkCharLength(cp);
+        if (offset + len > gbkOffset) break;
+        offset += len;
+        index += (!lone && cp >= 0x10000) ? 2 : 1;
+    }
+    return index;
+}
+
+int utf16IndexToGbkOffset(std::string_view text, int utf16Index) {
+    int offset = 0, index = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t before = pos;
+        char32_t cp = nextCodePoint(text, pos);
+        bool lone = pos - before == 1 && cp >= 0x80;
+        int units = (!lone && cp >= 0x10000) ? 2 : 1;
+        if (index + units > utf16Index) break;
+        index += units;
+        offset += lone ? 1 : gbkCharLength(cp);
+    }
+    return offset;
+}
+
+}  // namespace runtime
