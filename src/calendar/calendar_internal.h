@@ -1,0 +1,50 @@
+// Names and small helpers shared by the calendar module's files. Not for callers outside
+// src/calendar/.
+#pragma once
+
+#include <string>
+
+#include "calendar/due_rule.h"
+#include "runtime/base/datetime.h"
+
+namespace calendar::detail {
+
+// Windows and controls.
+inline constexpr const char* kMainWindow = "MainWindow";
+inline constexpr const char* kNewItemWindow = "NewPeriodicItemWindow";
+inline constexpr const char* kEditItemWindow = "EditPeriodicItemWindow";
+inline constexpr const char* kCalendar = "月历";
+inline constexpr const char* kWeekGrid = "高级表格_周历";
+inline constexpr const char* kRightTabs = "选择夹右侧";
+inline constexpr const char* kDiaryGroup = "分组框_今日志";
+inline constexpr const char* kDiaryBox = "编辑框_本日志";
+inline constexpr const char* kItemsGroup = "分组框_事项";
+inline constexpr const char* kItemList = "列表框_周期事项";
+inline constexpr const char* kRowHeightBox = "编辑框3";
+inline constexpr const char* kPeriodBox = "编辑框循环周期";
+inline constexpr const char* kUnitBox = "组合框循环单位";
+inline constexpr const char* kItemTextBox = "编辑框提醒内容";
+inline constexpr const char* kStartLabel = "标签说明周期事项";
+
+// Stores and fields.
+inline constexpr const char* kDiaryStore = "rz35";
+inline constexpr const char* kDiaryDate = "日期";
+inline constexpr const char* kDiaryText = "日志";
+inline constexpr const char* kItemStore = "tx35";
+inline constexpr const char* kItemStart = "初始日期";
+inline constexpr const char* kItemPeriod = "循环周期";
+inline constexpr const char* kItemUnit = "循环单位";
+inline constexpr const char* kItemText = "提醒内容";
+
+// The date-only text "%d年%d月%d日".
+std::string dateText(runtime::DateTime t);
+// The day at 00:00:00, as the date text read back.
+runtime::DateTime dayValue(runtime::DateTime t);
+// Whether two values have the same date text, without formatting either.
+bool sameDateText(runtime::DateTime a, runtime::DateTime b);
+
+runtime::DateTime chosenDate();
+// The current record of the current store as a periodic item.
+PeriodicItem readPeriodicItem();
+
+}  // namespace calendar::detail

@@ -1,0 +1,140 @@
+// The day page (page 0 of `选择夹右侧`): the chosen date's diary text in `编辑框_本日志`, its due
+// items in `列表框_周期事项`, and the ways the date is chosen (calendar click, wheel, "回到今日",
+// a week-view row).
+//
+// Diary writing, one step per change of the box's text (each keystroke included):
+//   record found,  text empty      -> deleteRecords + packDatabase
+//   record found,  text not empty  -> writeField 日志 (the whole text)
+//   no record,     text empty      -> nothing
+//   no record,     text not empty  -> addRecord (day value, whole text)
+// so the diary keeps at most one record per day and never an empty text. Store answers are not
+// examined: a failed write leaves the store as it was and the next change writes the whole text
+// again.
+//
+// Showing a day writes the box's text, which raises onDiaryTextChanged nested for the same date;
+// it finds the record and writes the same text back, or finds none and writes nothing.
+#include <string>
+
+#include "calendar/calendar.h"
+#include "calendar/calendar_internal.h"
+#include "runtime/base/text.h"
+#include "runtime/store/store.h"
+#include "runtime/ui/ui.h"
+
+namespace calendar {
+
+namespace store = runtime::store;
+namespace ui = runtime::ui;
+using namespace detail;
+
+namespace detail {
+
+std::string dateText(runtime::DateTime t) {
+    return runtime::dateTimeToText(t, runtime::DateTextForm::DateOnly);
+}
+
+runtime::DateTime dayValue(runtime::DateTime t) { return runtime::toDateTime(dateText(t)); }
+
+bool sameDateText(runtime::DateTime a, runtime::DateTime b) {
+    // The date text is formatted from exactly these three parts of the civil reading.
+    const runtime::CivilTime x = runtime::toCivil(a);
+    const runtime::CivilTime y = runtime::toCivil(b);
+    return x.year == y.year && x.month == y.month && x.day == y.day;
+}
+
+runtime::DateTime chosenDate() { return ui::getDate(kMainWindow, kCalendar); }
+
+PeriodicItem readPeriodicItem() {
+    PeriodicItem item;
+    item.startDate = store::valueDate(store::readField(kItemStart));
+    item.period = store::valueInt(store::readField(kItemPeriod));
+    item.unit = store::valueText(store::readField(kItemUnit));
+    item.text = store::valueText(store::readField(kItemText));
+    return item;
+}
+
+}  // namespace detail
+
+namespace {
+
+// The conditions of the two diary lookups: a record whose date text equals the chosen date's.
+// Each reads the calendar once when the scan begins rather than once per record: nothing can move
+// the calendar while a condition runs, since a condition raises no event.
+store::Condition isDiaryOnCalendarDate() {
+    const runtime::DateTime chosen = chosenDate();
+    return [chosen] { return sameDateText(store::valueDate(store::readField(kDiaryDate)), chosen); };
+}
+
+store::Condition isDiaryOnCalendarDateForUpdate() { return isDiaryOnCalendarDate(); }
+
+// The first record in store order that satisfies the condition becomes current.
+bool findDiary(const store::Condition& condition) {
+    store::selectDatabase(kDiaryStore);
+    store::goToFirstRecord();
+    return store::findRecord(condition);
+}
+
+void setDayCaptions() {
+    const std::string date = dateText(chosenDate());
+    ui::setProperty(kMainWindow, kDiaryGroup, "caption", "日志-" + date);
+    ui::setProperty(kMainWindow, kItemsGroup, "caption", "周期事项-" + date);
+}
+
+}  // namespace
+
+void onCalendarDateChanged() {
+    ui::setInt(kMainWindow, kRightTabs, "page", 0);
+    setDayCaptions();
+    showDiaryOfSelectedDate();
+    listPeriodicItemsForDate();
+}
+
+void showDiaryOfSelectedDate() {
+    const bool found = findDiary(isDiaryOnCalendarDate());
+    const std::string text = found ? store::valueText(store::readField(kDiaryText)) : std::string();
+    ui::setText(kMainWindow, kDiaryBox, text);
+}
+
+void onDiaryTextChanged() {
+    const bool found = findDiary(isDiaryOnCalendarDateForUpdate());
+    // Empty means no byte at all: spaces or line breaks are a text like any other.
+    const std::string text = ui::getText(kMainWindow, kDiaryBox);
+    if (found && text.empty()) {
+        store::deleteRecords();
+        store::packDatabase();
+    } else if (found) {
+        store::writeField(kDiaryText, store::Value{text});
+    } else if (!text.empty()) {
+        store::addRecord({store::Value{dayValue(chosenDate())}, store::Value{text}});
+    }
+}
+
+void onWeekGridCellSelected() {
+    const int row = ui::getGridCursorRow(kMainWindow, kWeekGrid);
+    const int column = ui::getGridCursorColumn(kMainWindow, kWeekGrid);
+    const std::string cell = ui::getGridCellData(kMainWindow, kWeekGrid, row, column);
+    ui::setWindowToolTip(ui::getWindowHandle(kMainWindow, kWeekGrid), runtime::getLeftText(cell, 100), false, false);
+    // The header row's column 0 is empty and reads as year 100, which the calendar refuses.
+    ui::setDate(kMainWindow, kCalendar, runtime::toDateTime(ui::getGridCellData(kMainWindow, kWeekGrid, row, 0)));
+    showDiaryOfSelectedDate();
+    listPeriodicItemsForDate();
+    setDayCaptions();
+    ui::setFocus(kMainWindow, kDiaryBox);
+}
+
+void onCalendarWheel(const ui::EventArgs& args) {
+    // Always one month from now, not from the shown date: two turns forward land where one does.
+    const runtime::DateTime now = runtime::getCurrentDateTime();
+    const double months = args.a > 0 ? 1.0 : -1.0;
+    ui::setDate(kMainWindow, kCalendar, runtime::addToDateTime(now, runtime::DateUnit::Months, months));
+    onCalendarDateChanged();
+}
+
+void onCalendarRightButton() { ui::popupMenu(kMainWindow, "今日"); }
+
+void onBackToTodayMenu() {
+    ui::setDate(kMainWindow, kCalendar, runtime::getCurrentDateTime());
+    onCalendarDateChanged();
+}
+
+}  // namespace calendar
