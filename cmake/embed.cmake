@@ -1,0 +1,17 @@
+# Turns binary files into a C++ source of byte arrays, so the program carries its default
+# pictures without reading them from anywhere. Run as: cmake -DOUT=... -DNAMESPACE=... -DFILES="a;b" -P embed.cmake
+set(body "// Generated from the files under assets/ by cmake/embed.cmake; do not edit.\n#include <string_view>\n\nnamespace ${NAMESPACE} {\n")
+set(table "")
+foreach(f IN LISTS FILES)
+  get_filename_component(name "${f}" NAME)
+  string(MAKE_C_IDENTIFIER "${name}" id)
+  file(READ "${f}" hex HEX)
+  string(LENGTH "${hex}" hexlen)
+  math(EXPR size "${hexlen} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+  string(APPEND body "static const char k_${id}[${size}] = {${bytes}};\n")
+  string(APPEND table "    {\"${name}\", std::string_view(k_${id}, ${size})},\n")
+endforeach()
+string(APPEND body "\nstruct EmbeddedFile { std::string_view name; std::string_view bytes; };\nextern const EmbeddedFile kEmbeddedFiles[] = {\n${table}};\nextern const int kEmbeddedFileCount = sizeof(kEmbeddedFiles) / sizeof(kEmbeddedFiles[0]);\n}\n")
+file(WRITE "${OUT}.tmp" "${body}")
+file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)

@@ -1,0 +1,16 @@
+// The entry: start the runtime, register the end routine, bind every handler name the forms use,
+// load the main window (whose created handler brings the whole system up) and run the events.
+#include "calendar/calendar.h"
+#include "runtime/ui/ui.h"
+#include "shell/globals.h"
+#include "shell/lifecycle.h"
+
+int main() {
+    runtime::ui::startRuntime();
+    runtime::ui::setEndRoutine(shell::freeProgramGlobals);
+    shell::bindShellHandlers();
+    calendar::bindCalendarHandlers();
+    runtime::ui::loadWindow("MainWindow");
+    runtime::ui::runMessageLoop();
+    return 0;
+}

@@ -1,0 +1,82 @@
+#include "shell/lifecycle.h"
+
+#include "calendar/calendar.h"
+#include "runtime/base/files.h"
+#include "runtime/base/ini.h"
+#include "runtime/base/instance.h"
+#include "runtime/store/store.h"
+#include "shell/globals.h"
+#include "shell/hotkey.h"
+#include "shell/minimise.h"
+#include "shell/pictures.h"
+#include "shell/protection.h"
+#include "shell/settings.h"
+#include "store/opening.h"
+
+namespace shell {
+
+namespace ui = runtime::ui;
+
+void ensureSingleInstance() {
+    // A guard that cannot be made is not examined: the program goes on without it.
+    if (runtime::acquireNamedLock("quillarborv35") == runtime::NamedLock::HeldElsewhere) {
+        ui::showMessageBox("不要重复运行本程序，否则可能损坏数据库!", ui::kMbIconWarning, "警告！");
+        ui::endProgram(0);
+    }
+}
+
+void onMainWindowCreated() {
+    stores::closeAllTables();
+    ensureSingleInstance();
+    stores::createMissingDataFiles();
+    stores::detectEncryption();
+    if (encryptedFlag) {
+        stores::openTablesWithPassword();
+        ui::setBool("MainWindow", "选择框_加密", "checked", true);
+        ui::setText("MainWindow", "标签_加密状态", "已加密");
+    } else {
+        stores::openTables();
+        ui::setBool("MainWindow", "选择框_加密", "checked", false);
+        ui::setText("MainWindow", "标签_加密状态", "未加密");
+    }
+    stores::bindDataProviders();
+    ui::setDate("MainWindow", "月历", runtime::getCurrentDateTime());
+    calendar::onCalendarDateChanged();
+    calendar::rebuildWeekView();
+    ui::setDate("MainWindow", "月历", runtime::getCurrentDateTime());
+    calendar::onCalendarDateChanged();
+    ui::setInt("MainWindow", "选择夹右侧", "page", 0);
+    ui::setInt("MainWindow", "选择夹_左侧", "page", 0);
+    loadSettings();
+}
+
+bool onMainWindowCloseRequest() {
+    if (ui::showMessageBox("确认要退出程序？", ui::kMbOkCancel, "询问：") == ui::kIdOk) ui::endProgram(0);
+    return false;
+}
+
+void onTrayMenuExit() {
+    if (ui::showMessageBox("确认要退出程序？", ui::kMbOkCancel, "询问：") == ui::kIdOk) {
+        ui::setTrayIcon("MainWindow", {});
+        ui::endProgram(0);
+    }
+}
+
+void onMainWindowDestroy() {
+    runtime::writeIniText(programPath("/config.ini"), "表格缩放", "缩放比", ui::getText("MainWindow", "编辑框2"));
+    runtime::store::closeAllDatabases();
+}
+
+void bindShellHandlers() {
+    ui::bindHandler("onMainWindowCreated", std::function<void()>(onMainWindowCreated));
+    ui::bindHandler("onMainWindowCloseRequest", ui::Handler([](const ui::EventArgs&) { return onMainWindowCloseRequest(); }));
+    ui::bindHandler("onTrayMenuExit", std::function<void()>(onTrayMenuExit));
+    ui::bindHandler("onMainWindowDestroy", std::function<void()>(onMainWindowDestroy));
+    bindSettingsHandlers();
+    bindPictureHandlers();
+    bindHotkeyHandlers();
+    bindMinimiseHandlers();
+    ui::bindHandler("onEncryptCheckClicked", std::function<void()>(onEncryptCheckClicked));
+}
+
+}  // namespace shell
