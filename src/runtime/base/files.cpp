@@ -14,7 +14,17 @@
 
 namespace runtime {
 
+namespace {
+std::string& runDirectoryOverride() {
+    static std::string folder;
+    return folder;
+}
+}  // namespace
+
+void setRunDirectoryForTesting(std::string folder) { runDirectoryOverride() = std::move(folder); }
+
 std::string getRunDirectory() {
+    if (!runDirectoryOverride().empty()) return runDirectoryOverride();
     std::string buf(4096, '\0');
     ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
     if (n <= 0) return ".";

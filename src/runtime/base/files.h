@@ -8,6 +8,8 @@ namespace runtime {
 
 // The executable's folder, without a trailing "/".
 std::string getRunDirectory();
+// Tests run the program's start-up in a folder of their own; an empty text restores the real one.
+void setRunDirectoryForTesting(std::string folder);
 
 inline constexpr int kSpecialFolderTemp = 11;
 // Kind 11: the temporary-files folder, with a trailing "/". Other kinds: empty text.
