@@ -40,6 +40,12 @@ DateTime valueDate(const Value& v);
 // Creates a new, empty table file (and its companion when a field is a memo). Refuses to
 // overwrite an existing file. An empty password leaves it unprotected.
 bool createTable(const std::string& path, const std::vector<FieldDef>& fields, std::string_view password = {});
+// The two halves of an empty table, file by file, for the program's templates: the unprotected
+// table file alone, and a blank memo companion. A blank companion binds to the table that first
+// opens with it (that table's memos then read empty), so a missing .edt can be written next to
+// an existing .edb. Both refuse to overwrite an existing file.
+bool createTableWithoutCompanion(const std::string& path, const std::vector<FieldDef>& fields);
+bool createBlankCompanion(const std::string& edtPath);
 
 class Table;
 
@@ -54,6 +60,10 @@ Table* currentTable();
 // The open table registered under the name or path, or nullptr.
 Table* findOpenTable(std::string_view storeNameOrPath);
 std::string lastError();
+// Called with a table just before it closes (closeDatabase, closeAllDatabases): a view that
+// holds the Table* lets go of it. Returns an id for removeCloseListener.
+int addCloseListener(std::function<void(Table*)> onClose);
+void removeCloseListener(int id);
 
 // ---- On the current table ----
 int getRecordCount();
@@ -69,10 +79,13 @@ bool writeField(std::string_view name, const Value& value);
 bool writeFieldTo(std::string_view name, std::string_view tableName, const Value& value);  // empty: current
 bool addRecord(const std::vector<Value>& values = {});
 bool addEmptyRecord();
+// Appends many records in one transaction (imports, bulk loads); the last becomes current.
+bool addRecords(const std::vector<std::vector<Value>>& records);
 bool modifyRecord(const std::vector<std::optional<Value>>& values);  // nullopt keeps the field
 bool deleteRecords();          // marks the current record
 bool packDatabase();           // removes the marked records
 using Condition = std::function<bool()>;
+// Records marked deleted are passed over by both. The condition must not close tables.
 bool findRecord(const Condition& condition);
 bool appendRecordsFrom(std::string_view sourceName, const Condition& condition);
 bool copyDatabaseStructure(const std::string& newPath);
@@ -87,7 +100,8 @@ public:
     virtual const std::string& path() const = 0;
     virtual const std::vector<FieldDef>& fields() const = 0;
     virtual int recordCount() const = 0;
-    // Record `number` is 1-based; empty value out of range. Does not move the cursor.
+    // Record `number` and `fieldPosition` are 1-based, as everywhere in the store; empty value
+    // out of range. Does not move the cursor.
     virtual Value read(int number, int fieldPosition) const = 0;
     // Writes one field of record `number` (the data-bound view's in-place edit).
     virtual bool write(int number, int fieldPosition, const Value& value) = 0;

@@ -1,0 +1,128 @@
+// One open table file: the SQLite connection to its .edb (with the .edt companion attached as
+// "edt" when the table has memo fields) and an in-memory copy of every record, loaded and
+// verified at open. Reads come from memory; every change goes to SQLite in one transaction
+// over both files, and memory follows only once that transaction has committed, so a failed
+// write leaves the table, on disk and in memory, as it was.
+//
+// File layout (both files are SQLite databases in rollback-journal mode):
+//   .edb  qb_table   one row: magic, format version, file id, protection (salt, Argon2id
+//                    limits, key-check value; NULL when unprotected)
+//         qb_fields  pos -> name, type, width
+//         qb_records k (INTEGER PRIMARY KEY, never changes), deleted mark, f<pos> per non-memo
+//                    field. Record number n is the n-th row in key order.
+//   .edt  qb_memo_file one row: magic, format version, the file id of its .edb, or NULL for a
+//                    blank companion that has not met its table yet
+//         qb_memos   mk = k * 256 + pos -> memo text; exactly one row per record and memo field
+// A protected file stores every value as nonce || ciphertext || tag, sealed with associated
+// data (file id, record key, field position), so values cannot be moved between records,
+// fields or files unnoticed.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "runtime/store/crypto.h"
+#include "runtime/store/store.h"
+
+namespace runtime::store::detail {
+
+void setLastError(std::string text);
+
+struct Protection {
+    KdfParams params;
+    KeyPtr key;
+    bool on() const { return key != nullptr; }
+};
+
+enum class CompanionMode { WithTable, None, Blank };
+
+std::string companionPath(const std::string& path);
+std::string storeNameOf(const std::string& path);
+bool validateFields(const std::vector<FieldDef>& fields, std::string& error);
+// Writes a new table file (and, for WithTable, its bound companion when a field is a memo);
+// never replaces an existing file. The files appear complete or not at all.
+bool createTableFiles(const std::string& path, const std::vector<FieldDef>& fields, const Protection& protection,
+                      CompanionMode mode, std::string& error);
+// A blank memo companion: it binds to the first table that opens with it.
+bool createBlankCompanion(const std::string& edtPath, std::string& error);
+// Whether the file on disk is protected; nullopt (with `error`) for a missing or damaged file.
+std::optional<bool> probeProtected(const std::string& path, std::string& error);
+
+class TableFile final : public Table {
+public:
+    // Null with `error` on any failure.
+    static std::unique_ptr<TableFile> open(const std::string& path, std::optional<std::string_view> password,
+                                           std::string& error);
+    ~TableFile() override;
+
+    const std::string& storeName() const override { return storeName_; }
+    const std::string& path() const override { return path_; }
+    const std::vector<FieldDef>& fields() const override { return fields_; }
+    int recordCount() const override { return static_cast<int>(rows_.size()); }
+    Value read(int number, int fieldPosition) const override;
+    bool write(int number, int fieldPosition, const Value& value) override;
+    bool isDeleted(int number) const override;
+    int addObserver(std::function<void()> onChange) override;
+    void removeObserver(int id) override;
+
+    // 0-based field index, -1 when there is none by that name.
+    int fieldIndex(std::string_view name) const;
+    const Value& cell(int number, int index) const { return rows_[number - 1].values[index]; }
+
+    // The cursor: 1..recordCount(), recordCount() + 1 after the last record.
+    int cursor() const { return cursor_; }
+    void setCursor(int number) { cursor_ = number; }
+
+    bool addRecords(const std::vector<std::vector<Value>>& records);
+    // Cells by 0-based field index; all or none are written.
+    bool writeCells(int number, const std::vector<std::pair<int, Value>>& cells);
+    bool markDeleted(int number);
+    bool pack();
+    bool setPassword(std::string_view password);
+    bool copyStructure(const std::string& newPath);
+    bool isProtected() const { return protection_.on(); }
+
+private:
+    struct Row {
+        int64_t key = 0;
+        bool deleted = false;
+        std::vector<Value> values;
+    };
+    TableFile() = default;
+    bool load(std::optional<std::string_view> password, std::string& error);
+    bool loadRecords(std::string& error);
+    bool loadMemos(bool blankCompanion, std::string& error);
+    bool bindCompanion(std::string& error);
+    bool hasMemo() const;
+    // Runs `body` inside one transaction over both files; false (with the reason as the last
+    // error) when the body or the commit fails, after rolling back.
+    template <class Body>
+    bool transaction(Body body);
+    sqlite3_stmt* statement(const std::string& sql);
+    bool bindValue(sqlite3_stmt* stmt, int index, int64_t key, int fieldIndex, const Value& value,
+                   const Protection& protection);
+    bool storeCells(const Row& row, const std::vector<std::pair<int, Value>>& cells, const Protection& protection);
+    bool insertRow(const Row& row);
+    void notify();
+    bool failWrite(int rc);
+
+    sqlite3* db_ = nullptr;
+    std::string path_, edtPath_, storeName_, fileId_;
+    std::vector<FieldDef> fields_;
+    std::vector<Row> rows_;
+    int cursor_ = 1;
+    Protection protection_;
+    std::map<std::string, sqlite3_stmt*> statements_;
+    std::map<int, std::function<void()>> observers_;
+    int nextObserver_ = 1;
+    std::string error_;  // the reason of the last failed step, for the caller's last error
+};
+
+}  // namespace runtime::store::detail
