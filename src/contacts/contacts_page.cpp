@@ -1,0 +1,263 @@
+// The contacts page: the table view on lxr35, its pop-up menu and the letter groups.
+//
+// A letter group keeps, beside its table, where each of its rows came from: the lxr35 record
+// number and the three values copied. A delete while the group is on show goes to that record
+// only after checking that lxr35 still holds the copied values there, so it can never remove a
+// contact other than the one the row shows; when the trace is lost (the copy is incomplete, or
+// lxr35 changed underneath) the delete is refused. The traces live as long as the program; a
+// delete on lxr35 renumbers its records and drops every trace but the one it keeps up to date.
+//
+// Protected stores: copyDatabaseStructure gives the copy lxr35's password, so the copy is opened
+// with the password the contact provider holds. That property always carries lxr35's current
+// password: start-up writes the typed password into it, and protecting or unprotecting the
+// stores during the run writes the new one (the empty text when removed). The two program
+// globals are tried after it, the one set during the run first.
+#include "contacts/contacts_page.h"
+
+#include <initializer_list>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "runtime/base/files.h"
+#include "runtime/base/number.h"
+#include "runtime/base/text.h"
+#include "runtime/pinyin/pinyin.h"
+#include "runtime/store/store.h"
+#include "runtime/ui/ui.h"
+#include "shell/globals.h"
+
+namespace contacts {
+
+namespace st = runtime::store;
+namespace ui = runtime::ui;
+
+namespace {
+
+constexpr const char* kMain = "MainWindow";
+constexpr const char* kRightTabs = "选择夹右侧";
+constexpr const char* kView = "表格_人脉";
+constexpr const char* kProvider = "数据库提供者_联系人";
+constexpr const char* kStore = "lxr35";
+constexpr const char* kName = "姓名";
+constexpr const char* kPhone = "电话";
+constexpr const char* kRemark = "备注";
+constexpr int kContactsPage = 3;
+
+struct Origin {
+    int record = 0;  // 1-based number in lxr35
+    std::string name, phone, remark;
+};
+
+// Temporary table path -> origin of each of its rows, in row order. Absent: no trace kept.
+std::map<std::string, std::vector<Origin>>& traces() {
+    static std::map<std::string, std::vector<Origin>> map;
+    return map;
+}
+
+std::string storeFile() { return shell::programPath("/data/lxr35.edb"); }
+
+std::string textOf(const ui::Value& value) {
+    const std::string* text = std::get_if<std::string>(&value);
+    return text ? *text : std::string();
+}
+
+std::string shownFile() { return textOf(ui::getProperty(kMain, kProvider, "file")); }
+
+std::string fieldText(const char* field) { return st::valueText(st::readField(field)); }
+
+Origin currentOrigin() {
+    return Origin{st::getRecordNumber(), fieldText(kName), fieldText(kPhone), fieldText(kRemark)};
+}
+
+// Page 0 and back: the page-change handler then shows the contacts page with its rows as they are.
+void showContactsPageAnew() {
+    ui::setInt(kMain, kRightTabs, "page", 0);
+    ui::setInt(kMain, kRightTabs, "page", kContactsPage);
+}
+
+std::string deleteQuestion(int number) { return "确定要删除 [ " + runtime::toText(number) + " ] 号记录么？"; }
+
+// Opens the fresh copy at `path`; it is current on success. A copy of a protected lxr35 carries
+// its password (see the file comment for which one that is).
+bool openCopy(const std::string& path) {
+    if (!st::isDatabaseEncrypted(path)) return st::openDatabase(path);
+    std::vector<std::string> candidates;
+    for (const std::string& p : {textOf(ui::getProperty(kMain, kProvider, "password")), shell::databasePassword,
+                                 shell::startupPassword}) {
+        if (!p.empty()) candidates.push_back(p);
+    }
+    for (const std::string& password : candidates) {
+        if (st::openDatabase(path, std::string_view(password))) return true;
+    }
+    return false;
+}
+
+void filterContacts(const char* fileName, std::initializer_list<const char*> initials) {
+    const std::string path = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp) + fileName;
+    traces().erase(path);
+    // Closed even when its file has gone: a table still open under the path could not be opened
+    // again, and the appends below would then go elsewhere.
+    if (st::isDatabaseOpen(path) && st::selectDatabase(path)) st::closeDatabase();
+    if (runtime::fileExists(path)) runtime::deleteFile(path);
+    st::selectDatabase(kStore);
+    if (!st::copyDatabaseStructure(path)) {
+        ui::showMessageBox("复制结构失败");
+        return;
+    }
+    // Should the copy not open, lxr35 would still be current: nothing may be appended then.
+    if (!openCopy(path)) {
+        st::selectDatabase(kStore);
+        ui::showMessageBox("无法打开联系人分组的临时表，请点击“全部”查看所有联系人。", ui::kMbIconError, "错误！");
+        return;
+    }
+    std::vector<Origin> origins;
+    bool complete = true;
+    for (const char* initial : initials) {
+        const std::string wanted = initial;
+        complete = st::appendRecordsFrom(kStore, [&] {
+            const std::string name = fieldText(kName);
+            if (runtime::getPinyinInitial(runtime::getLeftText(name, 2), 1) != wanted) return false;
+            origins.push_back(currentOrigin());
+            return true;
+        }) && complete;
+    }
+    if (complete && st::getRecordCount() == static_cast<int>(origins.size())) traces()[path] = std::move(origins);
+    ui::setProperty(kMain, kProvider, "file", path);
+}
+
+// The record of lxr35 that row `row` of the group table at `path` was copied from, when lxr35
+// still holds the copied values there; lxr35 is then current on that record.
+const Origin* tracedOrigin(const std::string& path, int row) {
+    auto found = traces().find(path);
+    if (found == traces().end() || row < 1 || row > static_cast<int>(found->second.size())) return nullptr;
+    st::Table* copy = st::findOpenTable(path);
+    if (copy == nullptr || copy->recordCount() != static_cast<int>(found->second.size())) return nullptr;
+    const Origin& origin = found->second[row - 1];
+    st::selectDatabase(kStore);
+    if (origin.record > st::getRecordCount()) return nullptr;
+    st::goToRecord(origin.record);
+    const Origin now = currentOrigin();
+    if (now.record != origin.record || now.name != origin.name || now.phone != origin.phone ||
+        now.remark != origin.remark) {
+        return nullptr;
+    }
+    return &origin;
+}
+
+// After lxr35 lost `record`: the traces of other groups are dropped, the one of `path` loses
+// `row` and follows the renumbering.
+void forgetDeleted(const std::string& path, int row, int record) {
+    std::vector<Origin> kept;
+    if (auto found = traces().find(path); found != traces().end()) kept = std::move(found->second);
+    traces().clear();
+    if (row < 1 || row > static_cast<int>(kept.size())) return;
+    kept.erase(kept.begin() + (row - 1));
+    for (Origin& origin : kept) {
+        if (origin.record > record) --origin.record;
+    }
+    traces()[path] = std::move(kept);
+}
+
+void deleteFromGroup(const std::string& path) {
+    constexpr const char* kRefused = "该行无法对应到联系人库中的记录，请点击“全部”按钮后再删除。";
+    const int row = ui::getDbGridFirstSelectedRow(kMain, kView);
+    const Origin* origin = tracedOrigin(path, row);
+    if (origin == nullptr) {
+        ui::showMessageBox(kRefused, ui::kMbIconInfo, "信息！");
+        return;
+    }
+    const int record = origin->record;
+    if (ui::showMessageBox(deleteQuestion(record), ui::kMbOkCancel, "询问？") != ui::kIdOk) return;
+    // The question is modal, but check the trace again before anything is removed.
+    if (tracedOrigin(path, row) == nullptr) {
+        ui::showMessageBox(kRefused, ui::kMbIconInfo, "信息！");
+        return;
+    }
+    st::deleteRecords();
+    st::packDatabase();
+    if (st::selectDatabase(path)) {
+        st::goToRecord(row);
+        st::deleteRecords();
+        st::packDatabase();
+    }
+    forgetDeleted(path, row, record);
+    st::selectDatabase(kStore);
+    showContactsPageAnew();
+}
+
+}  // namespace
+
+bool isWholeContactListShown() { return shownFile() == storeFile(); }
+
+void onContactGridCellChanged() {
+    const int row = ui::getDbGridFirstSelectedRow(kMain, kView);
+    if (!isWholeContactListShown() && tracedOrigin(shownFile(), row) != nullptr) return;
+    st::selectDatabase(kStore);
+    st::goToRecord(row);
+}
+
+void onContactGridRightButton() { ui::popupMenu(kMain, "人脉菜单"); }
+
+void onAddContactMenu() {
+    st::selectDatabase(kStore);
+    if (!st::addEmptyRecord()) {
+        ui::showMessageBox("添加记录失败！", ui::kMbIconError, "错误！");
+        return;
+    }
+    showContactsPageAnew();
+}
+
+void onDeleteContactMenu() {
+    st::selectDatabase(kStore);
+    if (!isWholeContactListShown()) {
+        deleteFromGroup(shownFile());
+        return;
+    }
+    const int shown = ui::getDbGridFirstSelectedRow(kMain, kView);
+    // Row 0 means the view has no rows; going to record 0 would land on record 1.
+    if (shown < 1 || shown > st::getRecordCount()) return;
+    if (ui::showMessageBox(deleteQuestion(shown), ui::kMbOkCancel, "询问？") != ui::kIdOk) return;
+    const int row = ui::getDbGridFirstSelectedRow(kMain, kView);
+    st::selectDatabase(kStore);
+    if (row < 1 || row > st::getRecordCount()) return;
+    st::goToRecord(row);
+    st::deleteRecords();
+    st::packDatabase();
+    traces().clear();
+    showContactsPageAnew();
+}
+
+void filterContactsAD() { filterContacts("ad.edb", {"a", "b", "c", "ch", "d"}); }
+void filterContactsEH() { filterContacts("eh.edb", {"e", "f", "g", "h"}); }
+void filterContactsIL() { filterContacts("il.edb", {"i", "j", "k", "l"}); }
+void filterContactsMP() { filterContacts("mp.edb", {"m", "n", "o", "p"}); }
+void filterContactsQT() { filterContacts("qt.edb", {"q", "r", "s", "sh", "t"}); }
+void filterContactsUZ() { filterContacts("uz.edb", {"u", "v", "w", "x", "y", "z", "zh"}); }
+
+void onAllContactsButton() {
+    st::selectDatabase(kStore);
+    ui::setProperty(kMain, kProvider, "file", storeFile());
+}
+
+void bindContactsHandlers() {
+    const struct {
+        const char* name;
+        void (*function)();
+    } handlers[] = {
+        {"onContactGridCellChanged", onContactGridCellChanged},
+        {"onContactGridRightButton", onContactGridRightButton},
+        {"onAddContactMenu", onAddContactMenu},
+        {"onDeleteContactMenu", onDeleteContactMenu},
+        {"filterContactsAD", filterContactsAD},
+        {"filterContactsEH", filterContactsEH},
+        {"filterContactsIL", filterContactsIL},
+        {"filterContactsMP", filterContactsMP},
+        {"filterContactsQT", filterContactsQT},
+        {"filterContactsUZ", filterContactsUZ},
+        {"onAllContactsButton", onAllContactsButton},
+    };
+    for (const auto& entry : handlers) ui::bindHandler(entry.name, std::function<void()>(entry.function));
+}
+
+}  // namespace contacts

@@ -1,0 +1,48 @@
+// The contacts page (page 3 of `选择夹右侧`): the contact store lxr35 in the table view `表格_人脉`,
+// its pop-up menu to add and delete contacts, and the seven buttons below it that show the whole
+// list ("全部") or one letter group of it.
+//
+// Which list is on show is the file name of the provider `数据库提供者_联系人`, and only that:
+//
+// | on show         | by                   | becomes                                    |
+// |-----------------|----------------------|--------------------------------------------|
+// | any             | filterContactsXX     | that group's temporary table, rebuilt anew |
+// | any             | onAllContactsButton  | lxr35 again                                |
+//
+// A letter group is a copy: a table in the temporary-files folder with lxr35's structure, holding
+// the contacts whose name begins with a GB2312 hanzi whose first pinyin reading has one of the
+// group's initials, grouped by initial. Cells edited there change the copy only. Adding and
+// deleting always act on lxr35.
+#pragma once
+
+namespace contacts {
+
+// Current cell of `表格_人脉` changed: lxr35's current record follows the selected row (while a
+// letter group is on show, the record the row was copied from).
+void onContactGridCellChanged();
+// Right button on `表格_人脉`: the pop-up menu "人脉菜单".
+void onContactGridRightButton();
+// "新增联系人": a blank record at the end of lxr35, shown by switching to the page anew.
+void onAddContactMenu();
+// "删除联系人": asks, then deletes the contact of the selected row from lxr35 and packs it. While
+// a letter group is on show, that is the lxr35 record the row was copied from (and the row leaves
+// the copy too); a row that can no longer be traced to its record is refused with a message.
+void onDeleteContactMenu();
+
+// The letter buttons "A-D" .. "U-Z".
+void filterContactsAD();
+void filterContactsEH();
+void filterContactsIL();
+void filterContactsMP();
+void filterContactsQT();
+void filterContactsUZ();
+// "全部": the view shows lxr35 again; the group table last shown stays open.
+void onAllContactsButton();
+
+// Whether `表格_人脉` shows lxr35 itself (and not a letter group).
+bool isWholeContactListShown();
+
+// Binds every handler name above.
+void bindContactsHandlers();
+
+}  // namespace contacts

@@ -1,0 +1,251 @@
+// The keyword search and its result handlers. The search reads every store from its first record
+// through its record count, one skipRecords at a time, and tests each text with findText from the
+// first byte, letter case ignored; store answers are not examined (a failed read is the empty
+// text, which holds no keyword).
+#include "search/search.h"
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "calendar/calendar.h"
+#include "contacts/contacts_page.h"
+#include "runtime/base/datetime.h"
+#include "runtime/base/text.h"
+#include "runtime/store/store.h"
+#include "runtime/ui/ui.h"
+#include "search/search_lines.h"
+
+namespace search {
+
+namespace st = runtime::store;
+namespace ui = runtime::ui;
+using detail::ResultLine;
+
+namespace {
+
+constexpr const char* kMain = "MainWindow";
+constexpr const char* kKeywordBox = "编辑框关键词";
+constexpr const char* kHint = "请在这里输入关键词并回车...";
+constexpr const char* kDiaryList = "列表框_日志搜索结果";
+constexpr const char* kReminderList = "列表框_提醒搜索结果";
+constexpr const char* kMemoList = "列表框_备忘搜索结果";
+constexpr const char* kContactList = "列表框_人脉搜索结果";
+constexpr const char* kNotFound = "未找到！";
+constexpr const char* kMemoFound = "找到！请点击查看";
+constexpr const char* kCalendar = "月历";
+constexpr const char* kRightTabs = "选择夹右侧";
+constexpr const char* kDiaryBox = "编辑框_本日志";
+constexpr const char* kMemoBox = "编辑框备忘便签";
+constexpr const char* kContactView = "表格_人脉";
+constexpr const char* kContactSource = "数据源_联系人";
+constexpr uint32_t kRed = 0xFF;  // a Windows colour value: 0x00BBGGRR
+
+std::string keyword() { return ui::getText(kMain, kKeywordBox); }
+
+std::string fieldText(const st::Value& value) { return st::valueText(value); }
+
+void addNotFoundWhenEmpty(const char* list) {
+    if (ui::getListItemCount(kMain, list) == 0) ui::addListItem(kMain, list, kNotFound);
+}
+
+// The list sorted by date, in place. The list has no way to write an item's data, so its lines
+// are read out, sorted, and written back in their new order.
+void sortListByDate(const char* list) {
+    const int count = ui::getListItemCount(kMain, list);
+    if (count < 2) return;
+    std::vector<ResultLine> lines;
+    lines.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        lines.push_back({ui::getListItemText(kMain, list, i), ui::getListItemData(kMain, list, i)});
+    }
+    detail::sortLinesByDate(lines);
+    ui::clearList(kMain, list);
+    for (const ResultLine& line : lines) ui::addListItem(kMain, list, line.text, line.data);
+}
+
+// Scans the store's records; `line` is asked for the list line of each record whose text field
+// holds the keyword.
+template <typename LineOf>
+void scanStore(const char* store, const char* textField, const std::string& word, const char* list, LineOf line) {
+    st::selectDatabase(store);
+    st::goToFirstRecord();
+    const int count = st::getRecordCount();
+    for (int i = 0; i < count; ++i) {
+        if (detail::containsKeyword(fieldText(st::readField(textField)), word)) {
+            ResultLine found = line();
+            ui::addListItem(kMain, list, found.text, found.data);
+        }
+        st::skipRecords();
+    }
+}
+
+int currentItem(const char* list) { return static_cast<int>(ui::getInt(kMain, list, "selection")); }
+
+// The chosen line's text, or nothing when no line is chosen.
+bool chosenLine(const char* list, std::string& text) {
+    const int item = currentItem(list);
+    if (item < 0 || item >= ui::getListItemCount(kMain, list)) return false;
+    text = ui::getListItemText(kMain, list, item);
+    return true;
+}
+
+void showDateOfLine(const std::string& text) {
+    ui::setDate(kMain, kCalendar, runtime::toDateTime(text));
+    calendar::onCalendarDateChanged();
+    ui::setInt(kMain, kRightTabs, "page", 0);
+}
+
+void selectKeywordIn(const char* box) {
+    const std::string word = keyword();
+    int length = runtime::getTextLength(word);
+    int position = word.empty() ? 1 : runtime::findText(ui::getText(kMain, box), word, 1, true);
+    if (position < 1) {
+        // The box's text no longer holds the keyword: the caret goes to the start.
+        position = 1;
+        length = 0;
+    }
+    ui::setFocus(kMain, box);
+    ui::setInt(kMain, box, "selectionStart", position - 1);
+    ui::setInt(kMain, box, "selectionLength", length);
+}
+
+}  // namespace
+
+namespace detail {
+
+void sortLinesByDate(std::vector<ResultLine>& lines) {
+    const std::size_t n = lines.size();
+    // Raw values do not order before 1899-12-30; instants do.
+    std::vector<double> dates;
+    dates.reserve(n);
+    for (const ResultLine& line : lines) dates.push_back(runtime::instantOf(runtime::toDateTime(line.text)));
+    for (std::size_t pass = 1; pass < n; ++pass) {
+        for (std::size_t j = 1; j <= n - pass; ++j) {
+            if (dates[j - 1] > dates[j]) {
+                std::swap(dates[j - 1], dates[j]);
+                std::swap(lines[j - 1], lines[j]);
+            }
+        }
+    }
+}
+
+bool containsKeyword(const std::string& text, const std::string& keyword) {
+    return runtime::findText(text, keyword, 1, true) != -1;
+}
+
+}  // namespace detail
+
+void searchAll() {
+    for (const char* list : {kDiaryList, kReminderList, kMemoList, kContactList}) ui::clearList(kMain, list);
+    const std::string word = keyword();
+    if (word.empty() || word == kHint) {
+        ui::showMessageBox("请输入要搜索的关键词！", ui::kMbIconInfo, "信息！");
+        return;
+    }
+
+    scanStore("rz35", "日志", word, kDiaryList, [] {
+        return ResultLine{runtime::dateTimeToText(st::valueDate(st::readField("日期"))), 0};
+    });
+    addNotFoundWhenEmpty(kDiaryList);
+    sortListByDate(kDiaryList);
+
+    scanStore("tx35", "提醒内容", word, kReminderList, [] {
+        return ResultLine{runtime::dateTimeToText(st::valueDate(st::readField("初始日期"))), st::getRecordNumber()};
+    });
+    addNotFoundWhenEmpty(kReminderList);
+    sortListByDate(kReminderList);
+
+    st::selectDatabase("bw35");
+    st::goToFirstRecord();
+    if (detail::containsKeyword(fieldText(st::readField("bw")), word)) ui::addListItem(kMain, kMemoList, kMemoFound);
+    addNotFoundWhenEmpty(kMemoList);
+
+    // A contact gives one line however many of its fields hold the keyword: name, then the fields
+    // at positions 2 (电话) and 3 (备注).
+    st::selectDatabase("lxr35");
+    st::goToFirstRecord();
+    const int contacts = st::getRecordCount();
+    for (int i = 0; i < contacts; ++i) {
+        if (detail::containsKeyword(fieldText(st::readField("姓名")), word) ||
+            detail::containsKeyword(fieldText(st::readField(2)), word) ||
+            detail::containsKeyword(fieldText(st::readField(3)), word)) {
+            ui::addListItem(kMain, kContactList, fieldText(st::readField("姓名")), st::getRecordNumber());
+        }
+        st::skipRecords();
+    }
+    addNotFoundWhenEmpty(kContactList);
+}
+
+void onKeywordKeyDown(const ui::EventArgs& args) {
+    if (args.a == 13) searchAll();
+}
+
+void onKeywordBoxFocus() { ui::setText(kMain, kKeywordBox, ""); }
+
+void onSearchPictureClick() { searchAll(); }
+
+void onDiaryResultSelected() {
+    std::string text;
+    if (!chosenLine(kDiaryList, text) || text == kNotFound) return;
+    showDateOfLine(text);
+    selectKeywordInDiary();
+}
+
+void onReminderResultSelected() {
+    std::string text;
+    if (!chosenLine(kReminderList, text) || text == kNotFound) return;
+    showDateOfLine(text);
+}
+
+void onMemoResultSelected() {
+    std::string text;
+    if (!chosenLine(kMemoList, text) || text == kNotFound) return;
+    ui::setInt(kMain, kRightTabs, "page", 2);
+    selectKeywordInMemo();
+}
+
+void onContactResultSelected() {
+    const int item = currentItem(kContactList);
+    if (item < 0 || item >= ui::getListItemCount(kMain, kContactList)) return;
+    // The line's number is a record of lxr35: a letter group on show gives way to the whole list.
+    if (!contacts::isWholeContactListShown()) contacts::onAllContactsButton();
+    ui::setInt(kMain, kRightTabs, "page", 3);
+    const int record = ui::getListItemText(kMain, kContactList, item) == kNotFound
+                           ? 0
+                           : static_cast<int>(ui::getListItemData(kMain, kContactList, item));
+    ui::setDbGridCurrentRow(kMain, kContactSource, record);
+    int row = ui::getDbGridFirstSelectedRow(kMain, kContactView);
+    int column = ui::getDbGridFirstSelectedColumn(kMain, kContactView);
+    ui::selectDbGridRange(kMain, kContactView, row, column, row, column);
+    row = ui::getDbGridFirstSelectedRow(kMain, kContactView);
+    column = ui::getDbGridFirstSelectedColumn(kMain, kContactView);
+    ui::setDbGridCellsAttribute(kMain, kContactSource, row, column, row, column, kRed);
+}
+
+void selectKeywordInDiary() { selectKeywordIn(kDiaryBox); }
+
+void selectKeywordInMemo() { selectKeywordIn(kMemoBox); }
+
+void bindSearchHandlers() {
+    const struct {
+        const char* name;
+        void (*function)();
+    } plain[] = {
+        {"searchAll", searchAll},
+        {"onKeywordBoxFocus", onKeywordBoxFocus},
+        {"onSearchPictureClick", onSearchPictureClick},
+        {"onDiaryResultSelected", onDiaryResultSelected},
+        {"onReminderResultSelected", onReminderResultSelected},
+        {"onMemoResultSelected", onMemoResultSelected},
+        {"onContactResultSelected", onContactResultSelected},
+    };
+    for (const auto& entry : plain) ui::bindHandler(entry.name, std::function<void()>(entry.function));
+    ui::bindHandler("onKeywordKeyDown", ui::Handler([](const ui::EventArgs& args) {
+                        onKeywordKeyDown(args);
+                        return true;
+                    }));
+}
+
+}  // namespace search
