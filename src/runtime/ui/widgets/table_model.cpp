@@ -2,57 +2,64 @@
 // Table::write, and following the table's changes through its observer.
 #include "runtime/ui/widgets/table_model.h"
 
-#include <QTimer>
-
 #include "runtime/base/datetime.h"
 #include "runtime/base/number.h"
 
 namespace runtime::ui::widgets {
 
-TableModel::TableModel(QObject* parent)
-    : QAbstractTableModel(parent), resolver_([](std::string_view path) { return store::findOpenTable(path); }) {}
+TableModel::Source TableModel::storeSource() {
+    return {[](std::string_view path) { return store::findOpenTable(path); },
+            [](std::function<void(store::Table*)> onClose) { return store::addCloseListener(std::move(onClose)); },
+            [](int id) { store::removeCloseListener(id); }};
+}
 
-TableModel::~TableModel() { detach(); }
+TableModel::TableModel(QObject* parent) : QAbstractTableModel(parent), source_(storeSource()) { listenForClose(); }
 
-void TableModel::setResolver(Resolver resolver) {
+TableModel::~TableModel() {
+    detach();
+    if (closeListenerId_ >= 0 && source_.removeCloseListener) source_.removeCloseListener(closeListenerId_);
+}
+
+void TableModel::listenForClose() {
+    closeListenerId_ = source_.addCloseListener
+                           ? source_.addCloseListener([this](store::Table* closing) { onTableClosing(closing); })
+                           : -1;
+}
+
+void TableModel::setSource(Source source) {
     beginResetModel();
     detach();
-    resolver_ = std::move(resolver);
+    if (closeListenerId_ >= 0 && source_.removeCloseListener) source_.removeCloseListener(closeListenerId_);
+    source_ = std::move(source);
+    listenForClose();
     attach();
     endResetModel();
 }
 
-store::Table* TableModel::table() const {
-    if (path_.empty() || !resolver_) return nullptr;
-    store::Table* t = resolver_(path_);
-    // A different object under the same path is a table that was closed and opened again: the
-    // observer sits on the old one, so the model must attach anew before it reads.
-    if (t != attached_) {
-        scheduleRefresh();
-        return nullptr;
-    }
-    return t;
+void TableModel::onTableClosing(store::Table* closing) {
+    if (closing != table_ || !table_) return;
+    beginResetModel();
+    detach();
+    colours_.clear();
+    endResetModel();
 }
 
 void TableModel::detach() {
-    // The observer is removed only from a table that is still open: a closed table took its
-    // observers with it.
-    if (attached_ && observerId_ >= 0 && resolver_ && resolver_(path_) == attached_)
-        attached_->removeObserver(observerId_);
-    attached_ = nullptr;
+    if (table_ && observerId_ >= 0) table_->removeObserver(observerId_);
+    table_ = nullptr;
     observerId_ = -1;
     rows_ = 0;
     columns_ = 0;
 }
 
 void TableModel::attach() {
-    attached_ = path_.empty() || !resolver_ ? nullptr : resolver_(path_);
-    if (!attached_) return;
-    observerId_ = attached_->addObserver([this] {
+    table_ = path_.empty() || !source_.find ? nullptr : source_.find(path_);
+    if (!table_) return;
+    observerId_ = table_->addObserver([this] {
         if (!writing_) refresh();
     });
-    rows_ = attached_->recordCount();
-    columns_ = static_cast<int>(attached_->fields().size());
+    rows_ = table_->recordCount();
+    columns_ = static_cast<int>(table_->fields().size());
 }
 
 void TableModel::setPath(const std::string& path) {
@@ -66,27 +73,18 @@ void TableModel::setPath(const std::string& path) {
 
 void TableModel::setReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
-void TableModel::scheduleRefresh() const {
-    if (refreshPending_) return;
-    refreshPending_ = true;
-    auto* self = const_cast<TableModel*>(this);
-    QTimer::singleShot(0, self, [self] { self->refresh(); });
-}
-
 void TableModel::refresh() {
-    refreshPending_ = false;
-    store::Table* now = path_.empty() || !resolver_ ? nullptr : resolver_(path_);
-    const int rows = now ? now->recordCount() : 0;
-    const int columns = now ? static_cast<int>(now->fields().size()) : 0;
-    if (now == attached_ && rows == rows_ && columns == columns_) {
+    const int rows = table_ ? table_->recordCount() : 0;
+    const int columns = table_ ? static_cast<int>(table_->fields().size()) : 0;
+    if (rows == rows_ && columns == columns_) {
         if (rows_ > 0 && columns_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, columns_ - 1));
         return;
     }
     // Marks belong to rows; when rows come or go they would land on other records.
-    if (now != attached_ || rows != rows_) colours_.clear();
+    colours_.clear();
     beginResetModel();
-    detach();
-    attach();
+    rows_ = rows;
+    columns_ = columns;
     endResetModel();
 }
 
@@ -119,13 +117,7 @@ QVariant TableModel::data(const QModelIndex& index, int role) const {
         case Qt::EditRole:
         case Qt::ToolTipRole: {
             store::Table* t = table();
-            if (!t) return {};
-            if (t->recordCount() != rows_) {
-                // A change that reached no observer (the table was closed and opened again in
-                // the same place): catch up after this paint.
-                scheduleRefresh();
-                if (index.row() >= t->recordCount()) return {};
-            }
+            if (!t || index.row() >= t->recordCount()) return {};
             QString text = displayText(t->read(index.row() + 1, index.column() + 1));
             if (role == Qt::ToolTipRole && text.size() < 20) return {};
             return text;
@@ -133,6 +125,9 @@ QVariant TableModel::data(const QModelIndex& index, int role) const {
         case Qt::ForegroundRole: {
             auto it = colours_.find({index.row(), index.column()});
             if (it != colours_.end()) return it->second;
+            // A record marked deleted shows until the table is packed, greyed.
+            if (table_ && index.row() < table_->recordCount() && table_->isDeleted(index.row() + 1))
+                return QColor(160, 160, 160);
             return {};
         }
         case Qt::TextAlignmentRole: {

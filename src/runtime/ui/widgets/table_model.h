@@ -3,10 +3,10 @@
 // table's own current record never moves, and it follows the table live through its observer.
 //
 // The table is named by its file path (what a provider holds) and looked up among the store's
-// open tables on every read, never kept as a bare pointer: the program may close the very table
-// on show (the contacts letter filters close, delete and re-create their file), and the model
-// must then show nothing rather than read a closed table. No open table under the path shows an
-// empty model.
+// open tables when the path is given. The program may close the very table on show (the
+// contacts letter filters close, delete and re-create their file): the store's close listener
+// tells the model, which then lets go of the table and shows nothing until it is given a path
+// again. No open table under the path shows an empty model.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -24,19 +24,24 @@ class TableModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    // How a path becomes an open table; the store's findOpenTable unless a test says otherwise.
-    using Resolver = std::function<store::Table*(std::string_view path)>;
+    // Where tables come from: the store's registry unless a test says otherwise.
+    struct Source {
+        std::function<store::Table*(std::string_view path)> find;
+        std::function<int(std::function<void(store::Table*)>)> addCloseListener;
+        std::function<void(int)> removeCloseListener;
+    };
+    static Source storeSource();
 
     explicit TableModel(QObject* parent = nullptr);
     ~TableModel() override;
 
-    void setResolver(Resolver resolver);
+    void setSource(Source source);
     // Shows the open table registered under `path` (the store's path or store name); an empty
     // path shows nothing. Always looks the table up anew, also for the path already shown.
     void setPath(const std::string& path);
     const std::string& path() const { return path_; }
     // The table on show, or nullptr when it is not (or no longer) open.
-    store::Table* table() const;
+    store::Table* table() const { return table_; }
 
     // A read-only model refuses every edit.
     void setReadOnly(bool readOnly);
@@ -66,17 +71,18 @@ public:
 private:
     void attach();
     void detach();
-    void scheduleRefresh() const;
+    void onTableClosing(store::Table* table);
+    void listenForClose();
 
-    Resolver resolver_;
+    Source source_;
+    int closeListenerId_ = -1;
     std::string path_;
-    store::Table* attached_ = nullptr;  // the table our observer sits on
+    store::Table* table_ = nullptr;  // open, with our observer on it, or nullptr
     int observerId_ = -1;
     int rows_ = 0;
     int columns_ = 0;
     bool readOnly_ = true;
     bool writing_ = false;
-    mutable bool refreshPending_ = false;
     std::map<std::pair<int, int>, QColor> colours_;
 };
 

@@ -83,9 +83,11 @@ TEST(Screenshots, ContactsTable) {
     table.add({std::string("Alice"), std::string("+44 20 7946 0000"), std::string("London office")});
     TableView view;
     view.resize(385, 375);
-    view.tableModel()->setResolver([&](std::string_view p) -> runtime::store::Table* {
-        return p == "/d/lxr35.edb" ? &table : nullptr;
-    });
+    view.tableModel()->setSource({[&](std::string_view p) -> runtime::store::Table* {
+                                      return p == "/d/lxr35.edb" ? &table : nullptr;
+                                  },
+                                  {},
+                                  {}});
     view.showTable("/d/lxr35.edb");
     view.setReadOnly(false);
     view.setColumnWidths(1, 1, 200);

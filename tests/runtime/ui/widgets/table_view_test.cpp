@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -25,12 +26,28 @@ using runtime::ui::widgets::TableView;
 
 namespace {
 
-// Open tables by path, standing in for the store's registry.
+// Open tables by path, standing in for the store's registry with its close listeners.
 struct Registry {
     std::map<std::string, std::unique_ptr<FakeTable>> open;
+    std::map<int, std::function<void(runtime::store::Table*)>> closeListeners;
+    int nextListener = 1;
     runtime::store::Table* find(std::string_view path) {
         auto it = open.find(std::string(path));
         return it == open.end() ? nullptr : it->second.get();
+    }
+    void close(const std::string& path) {
+        auto it = open.find(path);
+        if (it == open.end()) return;
+        for (auto& [id, f] : std::map(closeListeners)) f(it->second.get());
+        open.erase(it);
+    }
+    TableModel::Source source() {
+        return {[this](std::string_view p) { return find(p); },
+                [this](std::function<void(runtime::store::Table*)> f) {
+                    closeListeners[nextListener] = std::move(f);
+                    return nextListener++;
+                },
+                [this](int id) { closeListeners.erase(id); }};
     }
     FakeTable* contacts(const std::string& path) {
         auto t = std::make_unique<FakeTable>(
@@ -53,7 +70,7 @@ struct Host {
         window.resize(385, 375);
         window.show();
         view = window.findChild<TableView*>(QStringLiteral("表格_人脉"));
-        view->tableModel()->setResolver([this](std::string_view p) { return registry.find(p); });
+        view->tableModel()->setSource(registry.source());
         tester = std::make_unique<QAbstractItemModelTester>(view->tableModel(),
                                                             QAbstractItemModelTester::FailureReportingMode::Fatal);
     }
@@ -117,11 +134,9 @@ TEST(TableViewLive, ATableClosedUnderTheViewShowsNothingAndAReopenedOneShowsAgai
     t->add({std::string("阿一")});
     h.view->showTable("/tmp/ad.edb");
     ASSERT_EQ(h.view->model()->rowCount(), 1);
-    h.registry.open.clear();  // closed: the observer went with it
-    h.view->viewport()->repaint();
-    EXPECT_TRUE(h.text(1, 1).isEmpty());
-    QApplication::processEvents();
+    h.registry.close("/tmp/ad.edb");
     EXPECT_EQ(h.view->model()->rowCount(), 0);
+    h.view->viewport()->repaint();
     FakeTable* again = h.registry.contacts("/tmp/ad.edb");
     again->add({std::string("白二")});
     again->add({std::string("蔡三")});
@@ -130,6 +145,15 @@ TEST(TableViewLive, ATableClosedUnderTheViewShowsNothingAndAReopenedOneShowsAgai
     EXPECT_EQ(again->observerCount(), 1u);
     again->add({std::string("陈四")});
     EXPECT_EQ(h.view->model()->rowCount(), 3);
+}
+
+TEST(TableViewLive, ClosingAnotherTableLeavesTheViewAlone) {
+    Host h;
+    h.registry.contacts("/d/lxr35.edb")->add({std::string("张三")});
+    h.registry.contacts("/tmp/ad.edb");
+    h.view->showTable("/d/lxr35.edb");
+    h.registry.close("/tmp/ad.edb");
+    EXPECT_EQ(h.view->model()->rowCount(), 1);
 }
 
 TEST(TableViewLive, SwitchingTablesLeavesNoObserverBehind) {
