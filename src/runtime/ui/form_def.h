@@ -123,7 +123,7 @@ struct MenuDef {
 
 enum class Frame {
     Fixed,  // fixed-size frame with title bar
-    None,   // no frame, no title bar
+    NoFrame,  // no frame, no title bar
 };
 
 struct WindowDef {
@@ -140,8 +140,8 @@ struct WindowDef {
     bool alwaysOnTop = false;
     uint32_t backColour = kNoColour;
     EventBinding events[kMaxBindings] = {};
-    std::span<const ControlDef> controls;
-    std::span<const MenuDef> menus;
+    std::span<const ControlDef> controls = {};
+    std::span<const MenuDef> menus = {};
 };
 
 }  // namespace runtime::ui

@@ -67,8 +67,10 @@ int runMessageLoop();
 // Registered once; runs exactly once at endProgram.
 void setEndRoutine(std::function<void()> routine);
 // Stops all event delivery, runs the end routine, ends the process with `code`. In tests the
-// exit can be replaced by a hook (setEndProgramHook) that records the code and unwinds nothing:
-// after it the window system delivers no further event until resetForTesting().
+// exit can be replaced by a hook (setEndProgramHook) that records the code: endProgram then
+// throws runtime::ui::ProgramEnded (ui_testing.h), which event delivery catches, so nothing after
+// endProgram runs, as in the program. After it the window system delivers no further event
+// until resetForTesting().
 [[noreturn]] void endProgram(int code);
 void setEndProgramHook(std::function<void(int)> hook);  // for tests; the process keeps running
 bool programEnded();
@@ -78,8 +80,11 @@ bool programEnded();
 // inside). A modal load returns at once but disables the other top-level windows until it
 // closes. A loaded window is restored when minimised, else activated.
 bool loadWindow(std::string_view window, std::string_view parent = {}, bool modal = false);
-// Closes the window after the running handler returns.
+// Closes the window after the running handler returns (at once when no handler runs). Its
+// about-to-be-destroyed handler runs first; a modal window enables the windows it disabled.
 void destroyUnit(std::string_view window);
+// Removes a component (no screen presence) from its window, releasing what it holds.
+void destroyUnit(std::string_view window, std::string_view component);
 bool isWindowLoaded(std::string_view window);
 
 // ---- Properties ----
@@ -91,6 +96,13 @@ using Value = std::variant<std::monostate, bool, int64_t, double, std::string, D
 // "columnCount", "password", "file", "provider", "dataSource", "fileName" (common dialog),
 // "position" (progress bar), "currentItem" (check-list box). An empty control name addresses
 // the window itself.
+// Also: "selectionStart", "selectionLength" (edit box, GB18030 bytes), "readOnly" (edit box,
+// data source), "minimum"/"maximum" (progress bar), "target" (hyperlink); a common dialog's
+// "title", "filter" ("description|patterns", patterns separated by ";"), "folder",
+// "mustExist" and "text" (same as "fileName"); a window's "width"/"height" are its outer size.
+// Colours (grid, table view cells) are 0xRRGGBB.
+// Mouse events carry a = x, b = y (in the control), c = buttons (1 left, 2 right); a list box's
+// item double-click carries a = the item's index; a week grid's cell click a = row, b = column.
 bool setProperty(std::string_view window, std::string_view control, std::string_view property,
                  const Value& value);
 Value getProperty(std::string_view window, std::string_view control, std::string_view property);

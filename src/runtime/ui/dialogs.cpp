@@ -1,0 +1,266 @@
+// The dialog service: every message box, input box, common file dialog, file-replace question
+// and pop-up menu of the program goes through here. In the program they are Qt dialogs (their
+// standard buttons translated: 确定, 取消); in scripted mode (dialogs_testing.h) they take the
+// next scripted answer and are recorded instead of shown.
+#include <QApplication>
+#include <QCursor>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <deque>
+
+#include "runtime/ui/dialogs_testing.h"
+#include "runtime/ui/ui_internal.h"
+
+namespace runtime::ui {
+
+namespace detail {
+
+namespace {
+
+struct Script {
+    bool on = false;
+    std::deque<int> messageAnswers;
+    std::deque<std::pair<bool, std::string>> inputAnswers;
+    std::deque<std::pair<bool, std::string>> commonAnswers;
+    std::deque<std::string> menuAnswers;
+    std::vector<ShownDialog> shown;
+};
+
+Script& script() {
+    static Script s;
+    return s;
+}
+
+template <typename T>
+bool popFront(std::deque<T>& q, T& out) {
+    if (q.empty()) return false;
+    out = std::move(q.front());
+    q.pop_front();
+    return true;
+}
+
+QWidget* dialogParent() {
+    QWidget* w = QApplication::activeWindow();
+    return w && w->isVisible() ? w : nullptr;
+}
+
+int qtMessageBox(std::string_view text, int flags, std::string_view title) {
+    QMessageBox box(dialogParent());
+    box.setWindowTitle(qs(title));
+    box.setText(qs(text));
+    switch (flags & 0xF0) {
+        case kMbIconError: box.setIcon(QMessageBox::Critical); break;
+        case 32: box.setIcon(QMessageBox::Question); break;
+        case kMbIconWarning: box.setIcon(QMessageBox::Warning); break;
+        case kMbIconInfo: box.setIcon(QMessageBox::Information); break;
+        default: break;
+    }
+    using B = QMessageBox::StandardButton;
+    QMessageBox::StandardButtons buttons = B::Ok;
+    B escape = B::Ok;
+    switch (flags & 0x0F) {
+        case 1: buttons = B::Ok | B::Cancel; escape = B::Cancel; break;
+        case 2: buttons = B::Abort | B::Retry | B::Ignore; escape = B::Abort; break;
+        case 3: buttons = B::Yes | B::No | B::Cancel; escape = B::Cancel; break;
+        case 4: buttons = B::Yes | B::No; escape = B::No; break;
+        case 5: buttons = B::Retry | B::Cancel; escape = B::Cancel; break;
+        default: break;
+    }
+    box.setStandardButtons(buttons);
+    box.setEscapeButton(escape);
+    box.exec();
+    QAbstractButton* clicked = box.clickedButton();
+    if (!clicked) return kIdCancel;  // closed: counts as Cancel
+    switch (box.standardButton(clicked)) {
+        case B::Ok: return kIdOk;
+        case B::Abort: return kIdAbort;
+        case B::Retry: return kIdRetry;
+        case B::Ignore: return kIdIgnore;
+        case B::Yes: return kIdYes;
+        case B::No: return kIdNo;
+        default: return kIdCancel;
+    }
+}
+
+// "description|patterns|description|patterns" as a Qt name filter list.
+QString qtFilter(const std::string& filter) {
+    const QStringList parts = qs(filter).split(QLatin1Char('|'));
+    QStringList entries;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        entries << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+// Copies in pieces under a modal progress display when the file is large.
+bool copyWithProgress(const QString& from, const QString& to, bool showProgress) {
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly)) return false;
+    const QString part = to + QStringLiteral(".part");
+    QFile out(part);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    const qint64 total = in.size();
+    std::unique_ptr<QProgressDialog> progress;
+    if (showProgress && total > (4 << 20)) {
+        progress = std::make_unique<QProgressDialog>(QStringLiteral("正在复制 %1").arg(QFileInfo(from).fileName()),
+                                                     QStringLiteral("取消"), 0, 1000, dialogParent());
+        progress->setWindowModality(Qt::ApplicationModal);
+        progress->setMinimumDuration(0);
+    }
+    qint64 done = 0;
+    bool ok = true;
+    while (ok && !in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 20);
+        ok = !chunk.isEmpty() && out.write(chunk) == chunk.size();
+        done += chunk.size();
+        if (progress) {
+            progress->setValue(int(total ? done * 1000 / total : 1000));
+            QCoreApplication::processEvents();
+            if (progress->wasCanceled()) ok = false;
+        }
+    }
+    ok = ok && out.flush();
+    out.close();
+    if (ok) {
+        QFile::remove(to);
+        ok = QFile::rename(part, to);
+    }
+    if (!ok) QFile::remove(part);
+    return ok;
+}
+
+}  // namespace
+
+std::string choosePopupMenuItem(QMenu& menu, std::string_view window, std::string_view menuName) {
+    Script& s = script();
+    if (s.on) {
+        s.shown.push_back({DialogKind::PopupMenu, std::string(menuName), std::string(window), 0});
+        std::string item;
+        popFront(s.menuAnswers, item);
+        return item;
+    }
+    QAction* chosen = menu.exec(QCursor::pos());
+    return chosen ? ss(chosen->objectName()) : std::string();
+}
+
+void resetDialogs() {
+    Script& s = script();
+    const bool on = s.on;
+    s = Script{};
+    s.on = on;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+// ---- Test seam ----
+
+void useScriptedDialogs(bool on) { script().on = on; }
+bool scriptedDialogs() { return script().on; }
+void pushMessageBoxAnswer(int answer) {
+    script().on = true;
+    script().messageAnswers.push_back(answer);
+}
+void pushInputBoxAnswer(bool ok, std::string text) {
+    script().on = true;
+    script().inputAnswers.emplace_back(ok, std::move(text));
+}
+void pushCommonDialogAnswer(bool ok, std::string fileName) {
+    script().on = true;
+    script().commonAnswers.emplace_back(ok, std::move(fileName));
+}
+void pushMenuAnswer(std::string itemCaption) {
+    script().on = true;
+    script().menuAnswers.push_back(std::move(itemCaption));
+}
+std::vector<ShownDialog> shownDialogs() { return script().shown; }
+void clearDialogScript() { resetDialogs(); }
+
+// ---- Dialogs ----
+
+int showMessageBox(std::string_view text, int flags, std::string_view title) {
+    if (title.empty()) title = "信息：";
+    Script& s = script();
+    if (s.on) {
+        s.shown.push_back({DialogKind::MessageBox, std::string(text), std::string(title), flags});
+        int answer = kIdCancel;
+        popFront(s.messageAnswers, answer);
+        return answer;
+    }
+    startRuntime();
+    return qtMessageBox(text, flags, title);
+}
+
+bool showInputBox(std::string_view prompt, std::string_view title, std::string_view initial, std::string& out,
+                  int kind) {
+    Script& s = script();
+    if (s.on) {
+        s.shown.push_back({DialogKind::InputBox, std::string(prompt), std::string(title), kind});
+        std::pair<bool, std::string> answer{false, {}};
+        popFront(s.inputAnswers, answer);
+        if (answer.first) out = answer.second;
+        return answer.first;
+    }
+    startRuntime();
+    QInputDialog dialog(dialogParent());
+    dialog.setWindowTitle(qs(title));
+    dialog.setLabelText(qs(prompt));
+    dialog.setTextValue(qs(initial));
+    dialog.setTextEchoMode(kind == 4 ? QLineEdit::Password : QLineEdit::Normal);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    out = ss(dialog.textValue());
+    return true;
+}
+
+bool showCommonDialog(std::string_view window, std::string_view dialog) {
+    Control* c = findControl(window, dialog);
+    if (!c || c->def().kind != ControlKind::CommonDialog) return false;
+    const std::string title = valueToText(c->get("title"));
+    const std::string filter = valueToText(c->get("filter"));
+    Script& s = script();
+    if (s.on) {
+        s.shown.push_back({DialogKind::CommonDialog, title, filter, 0});
+        std::pair<bool, std::string> answer{false, {}};
+        popFront(s.commonAnswers, answer);
+        if (answer.first) c->set("fileName", answer.second);
+        return answer.first;
+    }
+    bool mustExist = false;
+    valueToBool(c->get("mustExist"), mustExist);
+    QFileDialog fd(dialogParent(), qs(title), qs(valueToText(c->get("folder"))), qtFilter(filter));
+    fd.setAcceptMode(QFileDialog::AcceptOpen);
+    fd.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
+    c->set("fileName", ss(fd.selectedFiles().constFirst()));
+    return true;
+}
+
+bool copyFilesByShell(std::string_view sourceFile, std::string_view destinationFolder) {
+    const QFileInfo source(qs(sourceFile));
+    if (!source.isFile()) return false;
+    QString folder = qs(destinationFolder);
+    if (folder.isEmpty()) return false;
+    if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+    if (!QFileInfo(folder).isDir()) return false;
+    const QString target = folder + source.fileName();
+    const QFileInfo targetInfo(target);
+    if (targetInfo.exists()) {
+        if (targetInfo.canonicalFilePath() == source.canonicalFilePath()) return true;  // already there
+        const int answer = showMessageBox(
+            ss(QStringLiteral("目标文件夹中已有名为“%1”的文件。\n要替换它吗？").arg(source.fileName())),
+            4 | kMbIconWarning, "确认文件替换");
+        if (answer != kIdYes) return false;
+    }
+    return copyWithProgress(source.filePath(), target, !script().on);
+}
+
+}  // namespace runtime::ui
