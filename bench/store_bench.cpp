@@ -1,0 +1,199 @@
+// Table store timings on a century of diary (36,500 days, ~1 KB of text each) and 10,000
+// contacts, unprotected and protected: open, the diary keystroke path (find the day, write its
+// memo), a full findRecord scan and pack. A bare 4 KB write+fsync on the same disk is measured in
+// the same run as the baseline the keystroke write is judged against.
+//
+// Usage: store_bench [folder]   (default: ./store-bench-data, removed afterwards)
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "runtime/store/store.h"
+#include "runtime/store/store_testing.h"
+#include "store/schemas.h"
+
+namespace st = runtime::store;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kDays = 36500;
+constexpr int kContacts = 10000;
+constexpr double kFirstDay = 36526;  // 2000-01-01
+constexpr int kKeystrokes = 300;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct Stats {
+    double median = 0, p99 = 0;
+};
+
+Stats stats(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return {v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 99 / 100)]};
+}
+
+std::string diaryText(int day, int variant) {
+    std::string s = "第" + std::to_string(day) + "天 v" + std::to_string(variant) + "：";
+    while (s.size() < 1000) s += "今天天气晴朗，去公园散步，读了几页书。Walked and read. ";
+    return s;
+}
+
+bool check(bool ok, const char* what) {
+    if (!ok) std::printf("CHECK FAILED: %s (%s)\n", what, st::lastError().c_str());
+    return ok;
+}
+
+// Overwriting one 4 KB block in place (the cheapest durable write), or appending one (a write
+// that also changes the file's size, as a journal does).
+Stats bareWriteFsync(const std::string& folder, bool append) {
+    const std::string file = folder + "/bare.bin";
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    std::string block(4096, 'b');
+    std::vector<double> times;
+    for (int i = 0; i < kKeystrokes; ++i) {
+        const auto t0 = Clock::now();
+        const off_t at = append ? static_cast<off_t>(i) * 4096 : 0;
+        if (::pwrite(fd, block.data(), block.size(), at) != 4096 || ::fsync(fd) != 0) break;
+        times.push_back(msSince(t0));
+    }
+    ::close(fd);
+    ::unlink(file.c_str());
+    return stats(times);
+}
+
+struct Figures {
+    double fill = 0, openDiary = 0, openContacts = 0, openCached = 0, scan = 0, pack = 0;
+    Stats write, keystroke;
+};
+
+bool runOnce(const std::string& folder, const std::string& password, Figures& f) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::string rz = folder + "/rz35.edb", lxr = folder + "/lxr35.edb";
+    if (!check(st::createTable(rz, stores::diarySchema(), password), "create rz35") ||
+        !check(st::createTable(lxr, stores::contactSchema(), password), "create lxr35")) {
+        return false;
+    }
+    const std::optional<std::string_view> pw =
+        password.empty() ? std::nullopt : std::optional<std::string_view>(password);
+    {
+        auto t0 = Clock::now();
+        std::vector<std::vector<st::Value>> diary, contacts;
+        for (int d = 0; d < kDays; ++d) diary.push_back({runtime::DateTime{kFirstDay + d}, diaryText(d, 0)});
+        for (int c = 0; c < kContacts; ++c) {
+            contacts.push_back({"联系人" + std::to_string(c), "1380000" + std::to_string(c), "备注 note " + std::to_string(c)});
+        }
+        if (!check(st::openDatabase(rz, pw), "open rz35 to fill") || !check(st::addRecords(diary), "fill rz35") ||
+            !check(st::openDatabase(lxr, pw), "open lxr35 to fill") || !check(st::addRecords(contacts), "fill lxr35")) {
+            return false;
+        }
+        f.fill = msSince(t0);
+        st::closeAllDatabases();
+    }
+    st::testing::forgetDerivedKeys();  // as at a new start
+    auto t0 = Clock::now();
+    if (!check(st::openDatabase(rz, pw), "open rz35")) return false;
+    f.openDiary = msSince(t0);
+    t0 = Clock::now();
+    if (!check(st::openDatabase(lxr, pw), "open lxr35")) return false;
+    f.openContacts = msSince(t0);
+    if (!check(st::getRecordCount() == kContacts, "contacts count")) return false;
+    st::selectDatabase("rz35");
+    st::closeDatabase();
+    t0 = Clock::now();
+    if (!check(st::openDatabase(rz, pw), "reopen rz35")) return false;
+    f.openCached = msSince(t0);
+    if (!check(st::getRecordCount() == kDays, "diary count")) return false;
+
+    // The keystroke path: find the chosen day from the first record, write its whole text.
+    std::mt19937 rng(42);
+    std::vector<double> writes, keystrokes;
+    for (int i = 0; i < kKeystrokes; ++i) {
+        const int day = static_cast<int>(rng() % kDays);
+        const double wanted = kFirstDay + day;
+        const auto k0 = Clock::now();
+        st::selectDatabase("rz35");
+        st::goToFirstRecord();
+        const bool found = st::findRecord([wanted] { return st::valueDate(st::readField("日期")).days == wanted; });
+        const auto w0 = Clock::now();
+        const bool written = st::writeField("日志", st::Value{diaryText(day, i + 1)});
+        writes.push_back(msSince(w0));
+        keystrokes.push_back(msSince(k0));
+        if (!check(found && written && st::getRecordNumber() == day + 1, "keystroke")) return false;
+    }
+    f.write = stats(writes);
+    f.keystroke = stats(keystrokes);
+
+    std::vector<double> scans;
+    for (int i = 0; i < 20; ++i) {
+        const auto s0 = Clock::now();
+        st::goToFirstRecord();
+        const bool found = st::findRecord([] { return st::valueDate(st::readField("日期")).days < 0; });
+        scans.push_back(msSince(s0));
+        if (!check(!found && st::getRecordNumber() == kDays + 1, "scan")) return false;
+    }
+    f.scan = stats(scans).median;
+
+    st::goToRecord(kDays / 2);
+    st::deleteRecords();
+    t0 = Clock::now();
+    if (!check(st::packDatabase() && st::getRecordCount() == kDays - 1, "pack")) return false;
+    f.pack = msSince(t0);
+    st::closeAllDatabases();
+    return true;
+}
+
+void verdict(const char* what, double value, double goal) {
+    std::printf("  %-44s %9.2f ms   goal <= %7.2f ms   %s\n", what, value, goal, value <= goal ? "ok" : "MISSED");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string folder = argc > 1 ? argv[1] : "store-bench-data";
+    const std::string disk = std::filesystem::absolute(folder).parent_path().string();
+    const Stats bare = bareWriteFsync(disk, false);
+    const Stats bareAppend = bareWriteFsync(disk, true);
+    std::printf("store_bench: %d diary records (~1 KB memo each) + %d contacts, folder %s\n", kDays, kContacts,
+                folder.c_str());
+    std::printf("baseline: bare 4 KB pwrite+fsync in place median %.3f ms, p99 %.3f ms; appended median %.3f ms\n",
+                bare.median, bare.p99, bareAppend.median);
+    std::printf("          (a commit in rollback-journal mode with synchronous=FULL takes 4 fsyncs)\n\n");
+    bool all = true;
+    Figures plain;
+    for (const char* mode : {"unprotected", "protected"}) {
+        const bool prot = std::string(mode) == "protected";
+        Figures f;
+        if (!runOnce(folder, prot ? "基准测试密码" : "", f)) return 1;
+        if (!prot) plain = f;
+        const double factor = prot ? 2.0 : 1.0;
+        std::printf("%s:\n", mode);
+        std::printf("  fill (one transaction per table)              %9.1f ms\n", f.fill);
+        verdict(prot ? "open rz35 (incl. one key derivation)" : "open rz35", f.openDiary, 150 * factor);
+        verdict("open lxr35", f.openContacts, 150 * factor);
+        verdict("reopen rz35 (key cached)", f.openCached, 150 * factor);
+        verdict("memo write median", f.write.median, 5 * bare.median * factor);
+        std::printf("  %-44s %9.1fx in place, %.1fx appended\n", "memo write median / bare fsync",
+                    f.write.median / bare.median, f.write.median / bareAppend.median);
+        std::printf("  %-44s %9.2f ms   (%.1fx bare fsync)\n", "memo write p99", f.write.p99, f.write.p99 / bare.median);
+        std::printf("  %-44s %9.2f ms   p99 %.2f ms\n", "keystroke (find day + write) median", f.keystroke.median,
+                    f.keystroke.p99);
+        verdict("findRecord scan of all records", f.scan, 5 * factor);
+        std::printf("  %-44s %9.2f ms\n\n", "pack after one deletion", f.pack);
+        all = all && f.openCached <= 150 * factor && f.write.median <= 5 * bare.median * factor &&
+              f.scan <= 5 * factor;
+    }
+    std::filesystem::remove_all(folder);
+    std::printf("%s\n", all ? "all goals met" : "some goals missed");
+    return 0;
+}
