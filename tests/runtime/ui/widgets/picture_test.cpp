@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include "runtime/picture/picture.h"
 #include "test_pictures.h"
@@ -98,4 +100,20 @@ TEST(PictureBadBytes, HugeDeclaredSizeIsRefused) {
     // A GIF header claiming 65535 x 65535 with no image data.
     std::string bytes("GIF89a\xFF\xFF\xFF\xFF\x00\x00\x00;", 14);
     EXPECT_TRUE(decodePicture(bytes).empty());
+}
+
+TEST(PictureCarried, DefaultTitlePicturesDecodeAtTheirSizes) {
+    struct Expected {
+        const char* file;
+        int width, height;
+    };
+    for (const Expected& e : {Expected{"jr.jpg", 1024, 137}, Expected{"zl.jpg", 1024, 130},
+                              Expected{"bq.jpg", 705, 89}, Expected{"lxr.jpg", 631, 90}}) {
+        std::ifstream in(std::string(QB_ASSETS_DIR) + "/pic/" + e.file, std::ios::binary);
+        ASSERT_TRUE(in) << e.file;
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        auto p = decodePicture(bytes);
+        EXPECT_EQ(p.width, e.width) << e.file;
+        EXPECT_EQ(p.height, e.height) << e.file;
+    }
 }

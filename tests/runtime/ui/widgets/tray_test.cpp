@@ -90,3 +90,18 @@ TEST(TrayIconWithoutNotificationArea, AnswersNoAndNothingBreaks) {
     tray.remove();
     EXPECT_FALSE(tray.isShown());
 }
+
+// Runs where a notification area exists, e.g. under Xvfb with trayer:
+//   xvfb-run -a sh -c 'trayer & sleep 1; QT_QPA_PLATFORM=xcb ./qb_widgets_tests --gtest_filter=TrayIconOnDesktop*'
+TEST(TrayIconOnDesktop, AddsReplacesAndRemovesTheIcon) {
+    if (!TrayIcon::isAvailable()) GTEST_SKIP() << "no notification area on this desktop";
+    TrayIcon tray;
+    ASSERT_TRUE(tray.set(makeIconFile(), QStringLiteral("Quillarbor V3.5.1.0")));
+    EXPECT_TRUE(tray.isShown());
+    EXPECT_TRUE(tray.set(testing_pictures::makeGif(16, 16), QStringLiteral("其他")));
+    EXPECT_TRUE(tray.isShown());
+    EXPECT_FALSE(tray.set("garbage", QStringLiteral("x")));  // refused: the icon shown stays
+    EXPECT_TRUE(tray.isShown());
+    EXPECT_TRUE(tray.set({}, {}));
+    EXPECT_FALSE(tray.isShown());
+}
