@@ -1,0 +1,298 @@
+// The export to a spreadsheet workbook. MainWindow's spreadsheet pair is modelled here: the
+// application `Excel程序` (started, visible, caption) and the workbook `Excel工作簿` (the workbook
+// model with its current sheet and range). Every cell is written the one way the workbook
+// control knows: start cell := address, end cell := the same address, value := text.
+//
+// Where a spreadsheet application would show the new workbook for the user to save, the export
+// saves it itself: the program keeps all its files in its own folder, so the workbook goes into
+// its "export" folder under the application's caption, a name no earlier export used, and the
+// user is told the full path. Nothing is ever overwritten and the stores are only read.
+#include "exchange/export.h"
+
+#include <memory>
+#include <string>
+
+#include "runtime/base/datetime.h"
+#include "runtime/base/files.h"
+#include "runtime/base/number.h"
+#include "runtime/sheet/sheet.h"
+#include "runtime/store/store.h"
+#include "runtime/ui/ui.h"
+
+namespace exchange {
+
+namespace {
+
+namespace ui = runtime::ui;
+namespace st = runtime::store;
+namespace sheet = runtime::sheet;
+
+constexpr const char* kMain = "MainWindow";
+constexpr const char* kDiaryResults = "列表框_日志搜索结果";
+constexpr const char* kReminderResults = "列表框_提醒搜索结果";
+constexpr const char* kMemoResults = "列表框_备忘搜索结果";
+constexpr const char* kContactResults = "列表框_人脉搜索结果";
+constexpr const char* kNotFound = "未找到！";
+
+// A new workbook starts with one sheet, as current spreadsheet programs make them; the export
+// brings it to four.
+constexpr int kNewWorkbookSheets = 1;
+
+// MainWindow's `Excel程序` and `Excel工作簿`.
+struct ExportSpreadsheet {
+    bool started = false;
+    bool visible = false;
+    std::string caption;
+    std::unique_ptr<sheet::Workbook> book;
+};
+
+ExportSpreadsheet& spreadsheet() {
+    static ExportSpreadsheet s;
+    return s;
+}
+
+std::string& lastPath() {
+    static std::string path;
+    return path;
+}
+
+// The spreadsheet layer is part of the program, so the application always starts; a new start
+// drops what the control held, as a restarted application would.
+bool startExcelApplication() {
+    ExportSpreadsheet& s = spreadsheet();
+    s = ExportSpreadsheet{};
+    s.started = true;
+    return true;
+}
+
+sheet::Workbook& book() {
+    ExportSpreadsheet& s = spreadsheet();
+    if (!s.book) s.book = std::make_unique<sheet::Workbook>(kNewWorkbookSheets);
+    return *s.book;
+}
+
+void writeCell(const std::string& address, const std::string& text) {
+    sheet::Workbook& b = book();
+    b.setStartCell(address);
+    b.setEndCell(address);
+    b.setValue(text);
+}
+
+void autoFit(const std::string& endAddress) {
+    sheet::Workbook& b = book();
+    b.setStartCell("a1");
+    b.setEndCell(endAddress);
+    b.autoFitCurrentRange();
+}
+
+std::string row(const char* column, int k) { return column + runtime::toText(k); }
+
+// A list holds a search result when it is not empty and its first line is not "未找到！".
+bool holdsResult(const char* list) {
+    return ui::getListItemCount(kMain, list) > 0 && ui::getListItemText(kMain, list, 0) != kNotFound;
+}
+
+std::string text(const char* field) { return st::valueText(st::readField(field)); }
+
+}  // namespace
+
+std::string exportFolder() { return runtime::getRunDirectory() + "/export"; }
+
+std::string lastExportPath() { return lastPath(); }
+
+bool isDiaryOnResultDate() {
+    const runtime::DateTime recordDate = st::valueDate(st::readField("日期"));
+    return recordDate == runtime::toDateTime(book().value());
+}
+
+bool isContactOnResultName() { return text("姓名") == book().value(); }
+
+void onExportResultsButton() {
+    if (!holdsResult(kDiaryResults) && !holdsResult(kReminderResults) && !holdsResult(kMemoResults) &&
+        !holdsResult(kContactResults)) {
+        ui::showMessageBox("没有任何搜索结果，无需导出！", ui::kMbIconInfo, "信息！");
+        return;
+    }
+    createExportWorkbook();
+    exportSearchResults();
+    saveExportWorkbook();
+}
+
+void onExportAllButton() {
+    createExportWorkbook();
+    exportAllTables();
+    saveExportWorkbook();
+}
+
+void createExportWorkbook() {
+    startExcelApplication();
+    ExportSpreadsheet& s = spreadsheet();
+    s.visible = true;
+    s.caption = "Quillarbor导出数据-" + runtime::dateTimeToText(runtime::getCurrentDateTime());
+    s.book = std::make_unique<sheet::Workbook>(kNewWorkbookSheets);
+    sheet::Workbook& b = *s.book;
+
+    if (b.sheetCount() <= 3) {
+        if (b.sheetCount() == 1) {
+            for (int i = 0; i < 3; ++i) b.addWorksheet();
+        }
+        if (b.sheetCount() == 2) {
+            for (int i = 0; i < 2; ++i) b.addWorksheet();
+        }
+        if (b.sheetCount() == 3) b.addWorksheet();
+    }
+
+    struct SheetHead {
+        const char* name;
+        std::initializer_list<const char*> headers;
+    };
+    const SheetHead heads[] = {
+        {"日志", {"日期", "日志"}},
+        {"提醒", {"初始提醒日期", "循环周期", "循环单位", "提醒内容"}},
+        {"备忘", {"备忘内容"}},
+        {"人脉", {"姓名", "电话", "备注"}},
+    };
+    for (int position = 1; position <= 4; ++position) {
+        const SheetHead& head = heads[position - 1];
+        b.setCurrentSheet(position);
+        b.setSheetName(head.name);
+        b.activateCurrentSheet();
+        int column = 1;
+        for (const char* header : head.headers) writeCell(sheet::cellAddress(1, column++), header);
+    }
+}
+
+void exportSearchResults() {
+    sheet::Workbook& b = book();
+
+    if (ui::getListItemText(kMain, kDiaryResults, 0) != kNotFound) {
+        const int n = ui::getListItemCount(kMain, kDiaryResults);
+        b.setCurrentSheet(1);
+        st::selectDatabase("rz35");
+        st::goToFirstRecord();
+        for (int k = 1; k <= n; ++k) {
+            st::goToFirstRecord();
+            writeCell(row("a", k + 1), ui::getListItemText(kMain, kDiaryResults, k - 1));
+            // A day deleted since the search finds no record: its row keeps the date alone.
+            if (st::findRecord(isDiaryOnResultDate)) writeCell(row("b", k + 1), text("日志"));
+        }
+        autoFit(row("b", n + 2));
+    }
+
+    if (ui::getListItemText(kMain, kReminderResults, 0) != kNotFound) {
+        const int n = ui::getListItemCount(kMain, kReminderResults);
+        b.setCurrentSheet(2);
+        st::selectDatabase("tx35");
+        st::goToFirstRecord();
+        for (int k = 1; k <= n; ++k) {
+            const std::string line = ui::getListItemText(kMain, kReminderResults, k - 1);
+            const int number = static_cast<int>(ui::getListItemData(kMain, kReminderResults, k - 1));
+            writeCell(row("a", k + 1), line);
+            // The line names its record by number; when that number no longer holds an item of
+            // the line's date (deleted or changed since the search), the row keeps the date alone
+            // rather than show another item's data.
+            if (number < 1 || number > st::getRecordCount() || !st::goToRecord(number) ||
+                runtime::dateTimeToText(st::valueDate(st::readField("初始日期"))) != line) {
+                continue;
+            }
+            writeCell(row("b", k + 1), runtime::toText(st::valueInt(st::readField("循环周期"))));
+            writeCell(row("c", k + 1), text("循环单位"));
+            writeCell(row("d", k + 1), text("提醒内容"));
+        }
+        autoFit(row("d", n + 2));
+    }
+
+    if (ui::getListItemText(kMain, kMemoResults, 0) != kNotFound) {
+        b.setCurrentSheet(3);
+        st::selectDatabase("bw35");
+        st::goToFirstRecord();
+        writeCell("a2", text("bw"));
+        autoFit("a2");
+    }
+
+    if (ui::getListItemText(kMain, kContactResults, 0) != kNotFound) {
+        const int n = ui::getListItemCount(kMain, kContactResults);
+        b.setCurrentSheet(4);
+        st::selectDatabase("lxr35");
+        st::goToFirstRecord();
+        for (int k = 1; k <= n; ++k) {
+            st::goToFirstRecord();
+            writeCell(row("a", k + 1), ui::getListItemText(kMain, kContactResults, k - 1));
+            // A contact renamed or deleted since the search: the row keeps the name alone.
+            if (!st::findRecord(isContactOnResultName)) continue;
+            writeCell(row("b", k + 1), text("电话"));
+            writeCell(row("c", k + 1), text("备注"));
+        }
+        autoFit(row("c", n + 2));
+    }
+}
+
+void exportAllTables() {
+    sheet::Workbook& b = book();
+    struct Section {
+        int sheet;
+        const char* store;
+        const char* lastColumn;
+    };
+    const Section sections[] = {{1, "rz35", "b"}, {2, "tx35", "d"}, {3, "bw35", "a"}, {4, "lxr35", "c"}};
+    for (const Section& section : sections) {
+        b.setCurrentSheet(section.sheet);
+        st::selectDatabase(section.store);
+        st::goToFirstRecord();
+        const int n = st::getRecordCount();
+        for (int k = 1; k <= n; ++k) {
+            const int r = k + 1;
+            switch (section.sheet) {
+            case 1:
+                writeCell(row("a", r), runtime::dateTimeToText(st::valueDate(st::readField("日期"))));
+                writeCell(row("b", r), text("日志"));
+                break;
+            case 2:
+                writeCell(row("a", r), runtime::dateTimeToText(st::valueDate(st::readField("初始日期"))));
+                writeCell(row("b", r), runtime::toText(st::valueInt(st::readField("循环周期"))));
+                writeCell(row("c", r), text("循环单位"));
+                writeCell(row("d", r), text("提醒内容"));
+                break;
+            case 3:
+                writeCell(row("a", r), text("bw"));
+                break;
+            default:
+                writeCell(row("a", r), text("姓名"));
+                writeCell(row("b", r), text("电话"));
+                writeCell(row("c", r), text("备注"));
+                break;
+            }
+            st::skipRecords();
+        }
+        autoFit(row(section.lastColumn, n + 2));
+    }
+}
+
+void saveExportWorkbook() {
+    ExportSpreadsheet& s = spreadsheet();
+    if (!s.book) return;
+    const std::string folder = exportFolder();
+    runtime::createDirectory(folder);  // false when it is there already
+    std::string path = folder + "/" + s.caption + ".xlsx";
+    for (int n = 2; runtime::fileExists(path) && n < 1000; ++n) {
+        path = folder + "/" + s.caption + "(" + runtime::toText(n) + ").xlsx";
+    }
+    if (runtime::fileExists(path)) {
+        ui::showMessageBox("导出失败：导出文件夹中已有太多同名的文件。\n" + folder, ui::kMbIconError, "错误！");
+        return;
+    }
+    const sheet::SaveResult saved = sheet::saveWorkbook(*s.book, path);
+    if (!saved.ok) {
+        ui::showMessageBox("导出失败，数据库中的数据没有任何改动。\n" + saved.message, ui::kMbIconError, "错误！");
+        return;
+    }
+    lastPath() = path;
+    std::string message = "数据已导出到Excel工作簿：\n" + path;
+    if (saved.cutCells > 0) {
+        message += "\n其中" + runtime::toText(saved.cutCells) +
+                   "个单元格的内容超过了Excel单元格的上限（32767个字符），工作簿中只保存了前面的部分；数据库中的内容完整无缺。";
+    }
+    ui::showMessageBox(message, ui::kMbIconInfo, "信息！");
+}
+
+}  // namespace exchange
