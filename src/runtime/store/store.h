@@ -50,6 +50,10 @@ bool createBlankCompanion(const std::string& edtPath);
 class Table;
 
 // ---- Registry and current table ----
+// Opens, verifies every record and makes the table current on its first record. Refused: a
+// missing or damaged file or companion, a protected file without its password or with a wrong
+// one (lastError tells which), a path already open, a store name already taken. A password
+// given for an unprotected file is ignored.
 bool openDatabase(const std::string& path, std::optional<std::string_view> password = std::nullopt);
 bool selectDatabase(std::string_view storeNameOrPath);
 bool closeDatabase();
