@@ -57,28 +57,24 @@ std::string makeGif(int width, int height, int transparentIndex) {
     if (!gif) return {};
     GifColorType colours[4] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
     ColorMapObject* map = GifMakeMapObject(4, colours);
-    gif->SWidth = width;
-    gif->SHeight = height;
-    gif->SColorResolution = 8;
-    gif->SBackGroundColor = 0;
-    gif->SColorMap = map;
-    SavedImage image;
-    std::memset(&image, 0, sizeof image);
-    image.ImageDesc.Width = width;
-    image.ImageDesc.Height = height;
-    std::vector<GifByteType> raster(static_cast<size_t>(width) * height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) raster[static_cast<size_t>(y) * width + x] = static_cast<GifByteType>(y * 4 / height);
-    image.RasterBits = raster.data();
-    SavedImage* saved = GifMakeSavedImage(gif, &image);
+    EGifSetGifVersion(gif, true);
+    EGifPutScreenDesc(gif, width, height, 8, 0, map);  // copies the map
+    GifFreeMapObject(map);
     if (transparentIndex >= 0) {
         GraphicsControlBlock gcb{};
         gcb.DisposalMode = DISPOSAL_UNSPECIFIED;
         gcb.TransparentColor = transparentIndex;
-        EGifGCBToSavedExtension(&gcb, gif, 0);
+        GifByteType extension[4];
+        const size_t length = EGifGCBToExtension(&gcb, extension);
+        EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), extension);
     }
-    (void)saved;
-    EGifSpew(gif);  // writes and frees the file structure
+    EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr);
+    std::vector<GifPixelType> row(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        std::fill(row.begin(), row.end(), static_cast<GifPixelType>(y * 4 / height));
+        EGifPutLine(gif, row.data(), width);
+    }
+    EGifCloseFile(gif, &error);
     return out;
 }
 
