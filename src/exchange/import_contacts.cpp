@@ -78,7 +78,10 @@ void onImportWindowCreated() {
     ui::setProperty(kWindow, kFileDialog, "filter", std::string("Excel工作簿（*.xls;*.xlsx）|*.xls;*.xlsx"));
 }
 
-void onImportWindowDestroy() { spreadsheet() = ImportSpreadsheet{}; }
+void onImportWindowDestroy() {
+    ui::destroyUnit(kWindow, "Excel程序1");
+    spreadsheet() = ImportSpreadsheet{};
+}
 
 void onChooseExcelFile() {
     if (ui::showCommonDialog(kWindow, kFileDialog)) {
