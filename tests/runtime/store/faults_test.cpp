@@ -2,6 +2,7 @@
 // in memory and on disk, keeps its earlier state. Both need a small tmpfs of their own (we mount
 // one when we may) and are skipped where mounting is not allowed.
 #include <sys/mount.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -70,6 +71,40 @@ TEST_F(FaultsTest, FullDiskRefusesTheWriteAndKeepsTheTable) {
     expectEarlierState();
     ASSERT_TRUE(st::goToRecord(2));
     EXPECT_TRUE(st::writeField("日志", st::Value{big}));
+}
+
+// The disk runs full at every point of a change to both files (journal, super-journal, pages):
+// each attempt either commits in full or leaves table and memory exactly as they were.
+TEST_F(FaultsTest, DiskRunningFullAnywhereInACommitIsAllOrNothing) {
+    makeTable();
+    for (int spare = 0; spare <= 24; ++spare) {
+        SCOPED_TRACE("spare pages " + std::to_string(spare));
+        struct statvfs vfs{};
+        ASSERT_EQ(::statvfs(mnt_.c_str(), &vfs), 0);
+        const long long freeBytes = static_cast<long long>(vfs.f_bavail) * vfs.f_frsize;
+        const long long fill = freeBytes - spare * 4096LL;
+        if (fill > 0) {
+            FILE* f = std::fopen(file("filler").c_str(), "wb");
+            ASSERT_NE(f, nullptr);
+            const std::string block(4096, 'z');
+            for (long long n = 0; n < fill / 4096; ++n) std::fwrite(block.data(), 1, block.size(), f);
+            std::fclose(f);
+        }
+        const std::string name = "n" + std::to_string(spare);
+        const std::string memo(20000 + spare, static_cast<char>('a' + spare % 26));
+        ASSERT_TRUE(st::goToRecord(2));
+        const std::string oldName = st::valueText(st::readField("名"));
+        const std::string oldMemo = st::valueText(st::readField("日志"));
+        const bool ok = st::modifyRecord({std::nullopt, std::nullopt, st::Value{name}, st::Value{memo}});
+        EXPECT_EQ(st::valueText(st::readField("名")), ok ? name : oldName);
+        EXPECT_EQ(st::valueText(st::readField("日志")), ok ? memo : oldMemo);
+        std::filesystem::remove(file("filler"));
+        ASSERT_TRUE(st::closeDatabase());
+        ASSERT_TRUE(st::openDatabase(file("f.edb"))) << st::lastError();
+        ASSERT_EQ(st::getRecordCount(), 3);
+        EXPECT_EQ(st::valueText(st::currentTable()->read(2, 3)), ok ? name : oldName);
+        EXPECT_EQ(st::valueText(st::currentTable()->read(2, 4)), ok ? memo : oldMemo);
+    }
 }
 
 TEST_F(FaultsTest, ReadOnlyFileRefusesWritesAndKeepsTheTable) {
