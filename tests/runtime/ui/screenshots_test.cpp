@@ -1,0 +1,54 @@
+// A picture of each window, saved into the build folder, to look at: Chinese captions must
+// render as Chinese and the layout must follow the pixel table. The test checks what it can
+// without eyes: the font is the one the layout was made for, and the picture is not blank.
+#include <QApplication>
+#include <QFontInfo>
+#include <QImage>
+#include <QPixmap>
+
+#include "ui_test_support.h"
+
+namespace uitest {
+namespace {
+
+class ScreenshotsTest : public UiTest {};
+
+void save(QWidget* w, const std::string& file) {
+    w->show();
+    QCoreApplication::processEvents();
+    const QImage image = w->grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    ASSERT_TRUE(image.save(QString::fromUtf8(QB_SCREENSHOT_DIR "/") + QString::fromStdString(file)));
+    // Not one flat colour.
+    const QRgb first = image.pixel(0, 0);
+    bool varied = false;
+    for (int y = 0; y < image.height() && !varied; y += 3)
+        for (int x = 0; x < image.width() && !varied; x += 3) varied = image.pixel(x, y) != first;
+    EXPECT_TRUE(varied || image.height() <= 5) << file;
+}
+
+TEST_F(ScreenshotsTest, ProgramFontIsWenQuanYiMicroHei9pt) {
+    QFont f = QApplication::font();
+    EXPECT_EQ(f.pointSize(), 9);
+    EXPECT_EQ(QFontInfo(f).family(), "WenQuanYi Micro Hei");
+}
+
+TEST_F(ScreenshotsTest, EachWindowIsSavedAsPng) {
+    ASSERT_TRUE(ui::loadWindow("MainWindow"));
+    QWidget* main = ui::findWindowWidget("MainWindow");
+    save(main, "MainWindow_calendar.png");
+    ui::setInt("MainWindow", "选择夹_左侧", "page", 1);
+    ui::setInt("MainWindow", "选择夹右侧", "page", 3);
+    save(main, "MainWindow_settings_contacts.png");
+    ui::setInt("MainWindow", "选择夹_左侧", "page", 0);
+    ui::setInt("MainWindow", "选择夹_视图", "page", 1);
+    ui::setInt("MainWindow", "选择夹右侧", "page", 1);
+    save(main, "MainWindow_week_overview.png");
+    for (const char* w : {"NewPeriodicItemWindow", "EditPeriodicItemWindow", "ImportContactsWindow", "TopEdgeBarWindow"}) {
+        ASSERT_TRUE(ui::loadWindow(w));
+        save(ui::findWindowWidget(w), std::string(w) + ".png");
+    }
+}
+
+}  // namespace
+}  // namespace uitest
