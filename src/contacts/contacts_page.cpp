@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "runtime/base/files.h"

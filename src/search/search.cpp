@@ -40,7 +40,8 @@ constexpr const char* kDiaryBox = "编辑框_本日志";
 constexpr const char* kMemoBox = "编辑框备忘便签";
 constexpr const char* kContactView = "表格_人脉";
 constexpr const char* kContactSource = "数据源_联系人";
-constexpr uint32_t kRed = 0xFF;  // a Windows colour value: 0x00BBGGRR
+// Pure red, the Windows colour value 0xFF (0x00BBGGRR), as the window system takes colours: 0xRRGGBB.
+constexpr uint32_t kRed = 0xFF0000;
 
 std::string keyword() { return ui::getText(kMain, kKeywordBox); }
 
