@@ -1,0 +1,203 @@
+// The fixture of the page tests: the real MainWindow and periodic item windows, the window system,
+// the forms and the four stores in a fresh program folder per test, with the clock fixed and the
+// dialogs scripted. Events come from real widget input where the widgets offer it (typing, clicks,
+// the wheel, focus changes) and from the scripted pop-up menus.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QWheelEvent>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "calendar/calendar.h"
+#include "contacts/memo.h"
+#include "runtime/base/datetime.h"
+#include "runtime/base/files.h"
+#include "runtime/store/store.h"
+#include "runtime/ui/dialogs_testing.h"
+#include "runtime/ui/ui.h"
+#include "runtime/ui/ui_testing.h"
+#include "runtime/ui/widgets/month_calendar.h"
+#include "runtime/ui/widgets/table_view.h"
+#include "runtime/ui/widgets/week_grid.h"
+#include "shell/globals.h"
+#include "store/opening.h"
+
+namespace pages {
+
+namespace ui = runtime::ui;
+namespace st = runtime::store;
+using runtime::DateTime;
+
+inline constexpr const char* kMain = "MainWindow";
+inline constexpr const char* kNew = "NewPeriodicItemWindow";
+inline constexpr const char* kEdit = "EditPeriodicItemWindow";
+
+inline DateTime at(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
+    DateTime out;
+    EXPECT_TRUE(runtime::makeDateTime({y, m, d, hh, mm, ss}, out));
+    return out;
+}
+
+inline QString q(const char* s) { return QString::fromUtf8(s); }
+
+inline QWidget* windowWidget(const char* window) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() == q(window)) return top;
+    }
+    return nullptr;
+}
+
+template <typename T = QWidget>
+inline T* find(const char* window, const char* control) {
+    QWidget* top = windowWidget(window);
+    return top ? top->findChild<T*>(q(control)) : nullptr;
+}
+
+struct DiaryRow {
+    double day;
+    std::string text;
+};
+
+inline std::vector<DiaryRow> diaryRecords() {
+    std::vector<DiaryRow> out;
+    st::Table* t = st::findOpenTable("rz35");
+    for (int n = 1; t && n <= t->recordCount(); ++n) {
+        EXPECT_FALSE(t->isDeleted(n)) << "record " << n << " marked but not packed away";
+        out.push_back({st::valueDate(t->read(n, 1)).days, st::valueText(t->read(n, 2))});
+    }
+    return out;
+}
+
+struct ItemRow {
+    double start;
+    int period;
+    std::string unit, text;
+};
+
+inline std::vector<ItemRow> itemRecords() {
+    std::vector<ItemRow> out;
+    st::Table* t = st::findOpenTable("tx35");
+    for (int n = 1; t && n <= t->recordCount(); ++n) {
+        EXPECT_FALSE(t->isDeleted(n));
+        out.push_back({st::valueDate(t->read(n, 1)).days, st::valueInt(t->read(n, 2)), st::valueText(t->read(n, 3)),
+                       st::valueText(t->read(n, 4))});
+    }
+    return out;
+}
+
+inline void addItem(DateTime start, int period, const char* unit, const char* text) {
+    ASSERT_TRUE(st::selectDatabase("tx35"));
+    ASSERT_TRUE(st::addRecord({st::Value{start}, st::Value{int32_t(period)}, st::Value{std::string(unit)},
+                               st::Value{std::string(text)}}));
+}
+
+inline void addDiary(DateTime day, const std::string& text) {
+    ASSERT_TRUE(st::selectDatabase("rz35"));
+    ASSERT_TRUE(st::addRecord({st::Value{day}, st::Value{text}}));
+}
+
+inline std::vector<std::string> listLines() {
+    std::vector<std::string> out;
+    for (int i = 0; i < ui::getListItemCount(kMain, "列表框_周期事项"); ++i)
+        out.push_back(ui::getListItemText(kMain, "列表框_周期事项", i));
+    return out;
+}
+
+inline std::vector<ui::ShownDialog> messages() {
+    std::vector<ui::ShownDialog> out;
+    for (const ui::ShownDialog& d : ui::shownDialogs())
+        if (d.kind == ui::DialogKind::MessageBox) out.push_back(d);
+    return out;
+}
+
+class CalendarPages : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/qb_calendar_pages_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder_ = pattern;
+        runtime::setRunDirectoryForTesting(folder_);
+        runtime::setClockForTesting([this] { return now_; });
+        ui::setEndProgramHook([](int code) { ADD_FAILURE() << "program ended with " << code; });
+        ui::useScriptedDialogs();
+        stores::createMissingDataFiles();
+        stores::openTables();
+        calendar::bindCalendarHandlers();
+        contacts::bindMemoHandlers();
+        ASSERT_TRUE(ui::loadWindow(kMain));
+        stores::bindDataProviders();
+    }
+
+    // The calendar's share of start-up: today on the day page, then the week view.
+    void startOnToday() {
+        ui::setDate(kMain, "月历", now_);
+        calendar::onCalendarDateChanged();
+        calendar::rebuildWeekView();
+        ui::clearDialogScript();
+    }
+
+    void TearDown() override {
+        ui::resetForTesting();
+        flushDeletes();
+        st::closeAllDatabases();
+        runtime::setClockForTesting({});
+        std::filesystem::remove_all(folder_);
+    }
+
+    void choose(DateTime date) {
+        ui::setDate(kMain, "月历", date);
+        calendar::onCalendarDateChanged();
+    }
+
+    // Selects the list line, as a click would.
+    void selectLine(int index) { ui::setInt(kMain, "列表框_周期事项", "selection", index); }
+
+    // Right button on the due list (on the given line, selected first, or below the lines), then
+    // the item chosen from its pop-up menu.
+    void periodicMenu(const char* item, int line = -1) {
+        ui::pushMenuAnswer(item);
+        QListWidget* list = find<QListWidget>(kMain, "列表框_周期事项");
+        ASSERT_NE(list, nullptr);
+        if (line >= 0) selectLine(line);
+        const QPoint where = line >= 0 ? list->visualItemRect(list->item(line)).center()
+                                       : QPoint(5, list->viewport()->height() - 3);
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, where);
+        flushDeletes();
+    }
+
+    // Windows closed by the window system go away at the next turn of the event loop.
+    static void flushDeletes() {
+        QApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void typeInto(const char* window, const char* control, const char* text) {
+        QWidget* w = find(window, control);
+        ASSERT_NE(w, nullptr) << control;
+        QTest::keyClicks(w, q(text));
+    }
+
+    void click(const char* window, const char* button) {
+        QPushButton* b = find<QPushButton>(window, button);
+        ASSERT_NE(b, nullptr) << button;
+        QTest::mouseClick(b, Qt::LeftButton);
+        flushDeletes();
+    }
+
+    std::string folder_;
+    DateTime now_ = at(2024, 3, 8, 10, 30, 0);  // a Friday
+};
+
+}  // namespace pages
