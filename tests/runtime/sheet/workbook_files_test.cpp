@@ -326,6 +326,15 @@ TEST_F(WorkbookFiles, EachKindOfBadFileIsToldApart) {
     }
 }
 
+// crashes_freexl.xls is contacts.xls with bytes flipped at random until freexl itself died on
+// it; the reader must answer instead of going down with it.
+TEST_F(WorkbookFiles, AnXlsThatCrashesTheParserIsReportedAsDamaged) {
+    sheet::Workbook book(2);
+    const sheet::ReadResult read = sheet::openWorkbook(fixture("crashes_freexl.xls"), book);
+    EXPECT_EQ(read.status, sheet::ReadStatus::Damaged);
+    EXPECT_EQ(book.sheetCount(), 2);
+}
+
 TEST_F(WorkbookFiles, AnOversizedPartIsRefusedWithoutReadingItAll) {
     // A sheet part one byte over the limit, mostly blanks: small packed, huge unpacked.
     zipFile z = zipOpen64(path("big.xlsx").c_str(), APPEND_STATUS_CREATE);
