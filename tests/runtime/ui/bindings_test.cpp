@@ -251,3 +251,25 @@ TEST_F(BindingsTest, WindowEventsReachTheirHandlers) {
 
 }  // namespace
 }  // namespace uitest
+
+namespace uitest {
+namespace {
+
+TEST_F(BindingsTest, GridCellClickAfterScrollingReachesItsHandler) {
+    ASSERT_TRUE(ui::loadWindow("MainWindow"));
+    record("onWeekGridCellSelected");
+    ui::setInt("MainWindow", "高级表格_周历", "rowCount", 8);
+    for (int r = 0; r < 8; ++r) ui::setGridRowHeight("MainWindow", "高级表格_周历", r, 100);
+    ui::setInt("MainWindow", "选择夹_视图", "page", 1);
+    auto* grid = static_cast<runtime::ui::widgets::WeekGrid*>(widget("MainWindow", "高级表格_周历"));
+    grid->setFocusCell(2, 3);
+    const QRect rect = grid->cellRect(2, 3);
+    ASSERT_FALSE(rect.isEmpty());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rect.center());
+    ASSERT_EQ(names(), std::vector<std::string>{"onWeekGridCellSelected"});
+    EXPECT_EQ(calls()[0].args.a, 2);
+    EXPECT_EQ(ui::getGridCursorRow("MainWindow", "高级表格_周历"), 2);
+}
+
+}  // namespace
+}  // namespace uitest
