@@ -33,14 +33,17 @@ struct KeyCache {
     int derivations = 0;
 };
 
-KeyCache& cache() {
-    static KeyCache* c = new KeyCache;  // lives to the end of the process on purpose
-    return *c;
-}
-
 bool startSodium() {
     static const bool ready = sodium_init() >= 0;
     return ready;
+}
+
+KeyCache& cache() {
+    static KeyCache* c = [] {
+        startSodium();  // before any hashing, random bytes or guarded allocation
+        return new KeyCache;  // lives to the end of the process on purpose
+    }();
+    return *c;
 }
 
 std::string passwordId(KeyCache& c, std::string_view password) {
@@ -58,7 +61,7 @@ std::string passwordId(KeyCache& c, std::string_view password) {
 
 }  // namespace
 
-SecretKey::SecretKey() : bytes_(static_cast<unsigned char*>(sodium_malloc(kKeyBytes))) {}
+SecretKey::SecretKey() : bytes_(startSodium() ? static_cast<unsigned char*>(sodium_malloc(kKeyBytes)) : nullptr) {}
 
 SecretKey::~SecretKey() {
     if (bytes_) sodium_free(bytes_);  // sodium_free wipes before releasing
