@@ -1,6 +1,6 @@
 // The export buttons on the real main window: the guard, the workbook's sheets and rows for
 // search results and for all stores, and the file the user is told about.
-#include <QPushButton>
+#include <QAbstractButton>
 
 #include <fstream>
 
@@ -16,7 +16,7 @@ class ExportTest : public ExchangeTest {
 protected:
     // Clicks the button as the user would; its bound handler runs.
     static void click(const char* button) {
-        auto* b = qApp->findChild<QPushButton*>(QString::fromUtf8(button));
+        auto* b = qobject_cast<QAbstractButton*>(ui::findControlWidget(kMain, button));
         ASSERT_NE(b, nullptr) << button;
         b->click();
     }

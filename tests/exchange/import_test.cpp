@@ -1,6 +1,6 @@
 // The contact import window on the real windows: opening it, the column list of a chosen file,
 // the import of ticked columns, and every bad file or premature click the user can make.
-#include <QPushButton>
+#include <QAbstractButton>
 
 #include <fstream>
 
@@ -25,7 +25,7 @@ protected:
 
     static void click(const char* button) {
         QWidget* w = ui::findControlWidget(kWindow, button);
-        auto* b = qobject_cast<QPushButton*>(w);
+        auto* b = qobject_cast<QAbstractButton*>(w);
         ASSERT_NE(b, nullptr) << button;
         b->click();
     }
@@ -181,7 +181,8 @@ TEST_F(ImportTest, AnXlsWorkbookImportsWithNumbersAndDatesAsText) {
     tick({0, 1, 2}, 0);
     click("按钮_开始导入联系人");
     const Rows rows = rowsOf("lxr35");
-    ASSERT_EQ(rows.size(), 5u);
+    // Row 6 holds only a formula saved without its result: no cell in use, so no contact.
+    ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0], (std::vector<std::string>{"张三", "13800138000", "老同学"}));
     EXPECT_EQ(rows[2][1], "3.25");
     EXPECT_EQ(rows[3], (std::vector<std::string>{"生日", "", "2024年3月5日"}));
