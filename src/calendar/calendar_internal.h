@@ -28,7 +28,7 @@ inline constexpr const char* kStartLabel = "标签说明周期事项";
 
 // Stores and fields.
 inline constexpr const char* kDiaryStore = "rz35";
-inline constexpr const char* kDiaryDate = "日期";
+inline constexpr int kDiaryDatePosition = 1;  // 日期 is the diary's first field
 inline constexpr const char* kDiaryText = "日志";
 inline constexpr const char* kItemStore = "tx35";
 inline constexpr const char* kItemStart = "初始日期";
@@ -40,8 +40,6 @@ inline constexpr const char* kItemText = "提醒内容";
 std::string dateText(runtime::DateTime t);
 // The day at 00:00:00, as the date text read back.
 runtime::DateTime dayValue(runtime::DateTime t);
-// Whether two values have the same date text, without formatting either.
-bool sameDateText(runtime::DateTime a, runtime::DateTime b);
 
 runtime::DateTime chosenDate();
 // The current record of the current store as a periodic item.

@@ -13,6 +13,7 @@
 //
 // Showing a day writes the box's text, which raises onDiaryTextChanged nested for the same date;
 // it finds the record and writes the same text back, or finds none and writes nothing.
+#include <cmath>
 #include <string>
 
 #include "calendar/calendar.h"
@@ -35,13 +36,6 @@ std::string dateText(runtime::DateTime t) {
 
 runtime::DateTime dayValue(runtime::DateTime t) { return runtime::toDateTime(dateText(t)); }
 
-bool sameDateText(runtime::DateTime a, runtime::DateTime b) {
-    // The date text is formatted from exactly these three parts of the civil reading.
-    const runtime::CivilTime x = runtime::toCivil(a);
-    const runtime::CivilTime y = runtime::toCivil(b);
-    return x.year == y.year && x.month == y.month && x.day == y.day;
-}
-
 runtime::DateTime chosenDate() { return ui::getDate(kMainWindow, kCalendar); }
 
 PeriodicItem readPeriodicItem() {
@@ -59,10 +53,20 @@ namespace {
 
 // The conditions of the two diary lookups: a record whose date text equals the chosen date's.
 // Each reads the calendar once when the scan begins rather than once per record: nothing can move
-// the calendar while a condition runs, since a condition raises no event.
+// the calendar while a condition runs, since a condition raises no event. A keystroke scans the
+// whole diary, so the field is read by position and no text is formatted: a whole-day value (every
+// record the day page writes) has the chosen date's text exactly when it is that day's number
+// (the calendar's dates lie in 1901..2049, inside the valid range); any other value is compared by
+// its civil year, month and day, the parts the date text is made of.
 store::Condition isDiaryOnCalendarDate() {
-    const runtime::DateTime chosen = chosenDate();
-    return [chosen] { return sameDateText(store::valueDate(store::readField(kDiaryDate)), chosen); };
+    const runtime::CivilTime chosen = runtime::toCivil(chosenDate());
+    const double chosenDay = static_cast<double>(runtime::daysFromCivil(chosen.year, chosen.month, chosen.day));
+    return [chosen, chosenDay] {
+        const double value = store::valueDate(store::readField(kDiaryDatePosition)).days;
+        if (value == std::trunc(value)) return value == chosenDay;
+        const runtime::CivilTime c = runtime::toCivil(runtime::DateTime{value});
+        return c.day == chosen.day && c.month == chosen.month && c.year == chosen.year;
+    };
 }
 
 store::Condition isDiaryOnCalendarDateForUpdate() { return isDiaryOnCalendarDate(); }

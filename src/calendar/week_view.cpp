@@ -95,7 +95,7 @@ void rebuildWeekView() {
         store::goToFirstRecord();
         // The diary keeps its days at 00:00:00, so the values compare exactly.
         const double day = dayValue(rowDate[row]).days;
-        if (store::findRecord([day] { return store::valueDate(store::readField(kDiaryDate)).days == day; })) {
+        if (store::findRecord([day] { return store::valueDate(store::readField(kDiaryDatePosition)).days == day; })) {
             // Cut on a character boundary: a lone half character would show as garbage.
             const std::string diary = store::valueText(store::readField(kDiaryText));
             ui::setGridCellData(w, g, row, 3, runtime::getLeftText(diary, kPreviewBytes));

@@ -83,6 +83,22 @@ TEST_F(DiaryWriting, SpacesAndLineBreaksAreATextLikeAnyOther) {
     EXPECT_EQ(diaryRecords()[0].text, " \n");
 }
 
+TEST_F(DiaryWriting, ARecordCarryingATimeOfDayIsFoundByItsDateText) {
+    startOnToday();
+    addDiary(at(2024, 3, 3, 15, 0, 0), "imported with a time");
+    addDiary(at(2024, 3, 4, 23, 59, 59), "late");
+    choose(at(2024, 3, 3));
+    EXPECT_EQ(ui::getText(kMain, "编辑框_本日志"), "imported with a time");
+    typeInto(kMain, "编辑框_本日志", "!");
+    ASSERT_EQ(diaryRecords().size(), 2u);
+    EXPECT_EQ(diaryRecords()[0].text, "!imported with a time");  // typed where the cursor stood
+    EXPECT_EQ(diaryRecords()[0].day, at(2024, 3, 3, 15, 0, 0).days);
+    choose(at(2024, 3, 4, 8, 0, 0));
+    EXPECT_EQ(ui::getText(kMain, "编辑框_本日志"), "late");
+    choose(at(2024, 3, 5));
+    EXPECT_EQ(ui::getText(kMain, "编辑框_本日志"), "");
+}
+
 TEST_F(DiaryWriting, AnotherDateRefillsTheBoxWithoutCarryingTextOver) {
     startOnToday();
     addDiary(at(2024, 3, 2), "march second");
