@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -38,6 +39,9 @@ public:
 // An encrypted Office Open XML package is stored in a compound document whose directory names
 // the stream "EncryptedPackage" (in UTF-16).
 bool holdsEncryptedPackage(const std::string& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error || size > static_cast<std::uintmax_t>(kMaxPartBytes)) return false;
     std::ifstream in(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string name;
