@@ -1,7 +1,11 @@
 // The entry: start the runtime, register the end routine, bind every handler name the forms use,
 // load the main window (whose created handler brings the whole system up) and run the events.
 #include "calendar/calendar.h"
+#include "contacts/contacts_page.h"
+#include "contacts/memo.h"
+#include "exchange/exchange.h"
 #include "runtime/ui/ui.h"
+#include "search/search.h"
 #include "shell/globals.h"
 #include "shell/lifecycle.h"
 
@@ -10,6 +14,10 @@ int main() {
     runtime::ui::setEndRoutine(shell::freeProgramGlobals);
     shell::bindShellHandlers();
     calendar::bindCalendarHandlers();
+    contacts::bindMemoHandlers();
+    contacts::bindContactsHandlers();
+    search::bindSearchHandlers();
+    exchange::bindExchangeHandlers();
     runtime::ui::loadWindow("MainWindow");
     runtime::ui::runMessageLoop();
     return 0;

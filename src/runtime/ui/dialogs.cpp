@@ -32,9 +32,48 @@ struct Script {
     std::vector<ShownDialog> shown;
 };
 
-Script& script() {
-    static Script s;
+// A program started by a test as a child process cannot be scripted through this header: when
+// QUILLARBOR_DIALOG_LOG names a file, its dialogs are scripted from the start, each shown dialog
+// is appended to that file as one line "kind|title|text|flags", and QUILLARBOR_DIALOG_ANSWERS
+// gives the message-box answers, comma-separated (none left: Cancel).
+struct EnvironmentScript {
+    std::string log;
+};
+
+EnvironmentScript& environmentScript() {
+    static EnvironmentScript e;
+    return e;
+}
+
+Script makeScript() {
+    Script s;
+    const QByteArray log = qgetenv("QUILLARBOR_DIALOG_LOG");
+    if (!log.isEmpty()) {
+        s.on = true;
+        environmentScript().log = log.toStdString();
+        for (const QByteArray& a : qgetenv("QUILLARBOR_DIALOG_ANSWERS").split(',')) {
+            bool ok = false;
+            int answer = a.trimmed().toInt(&ok);
+            if (ok) s.messageAnswers.push_back(answer);
+        }
+    }
     return s;
+}
+
+Script& script() {
+    static Script s = makeScript();
+    return s;
+}
+
+void record(ShownDialog d) {
+    if (!environmentScript().log.empty()) {
+        QFile f(QString::fromStdString(environmentScript().log));
+        if (f.open(QIODevice::Append)) {
+            f.write(QByteArray::number(static_cast<int>(d.kind)) + "|" + QByteArray::fromStdString(d.title) + "|" +
+                    QByteArray::fromStdString(d.text) + "|" + QByteArray::number(d.flags) + "\n");
+        }
+    }
+    script().shown.push_back(std::move(d));
 }
 
 template <typename T>
@@ -191,7 +230,7 @@ int showMessageBox(std::string_view text, int flags, std::string_view title) {
     if (title.empty()) title = "信息：";
     Script& s = script();
     if (s.on) {
-        s.shown.push_back({DialogKind::MessageBox, std::string(text), std::string(title), flags});
+        record({DialogKind::MessageBox, std::string(text), std::string(title), flags});
         int answer = kIdCancel;
         popFront(s.messageAnswers, answer);
         return answer;
@@ -204,7 +243,7 @@ bool showInputBox(std::string_view prompt, std::string_view title, std::string_v
                   int kind) {
     Script& s = script();
     if (s.on) {
-        s.shown.push_back({DialogKind::InputBox, std::string(prompt), std::string(title), kind});
+        record({DialogKind::InputBox, std::string(prompt), std::string(title), kind});
         std::pair<bool, std::string> answer{false, {}};
         popFront(s.inputAnswers, answer);
         if (answer.first) out = answer.second;
@@ -228,7 +267,7 @@ bool showCommonDialog(std::string_view window, std::string_view dialog) {
     const std::string filter = valueToText(c->get("filter"));
     Script& s = script();
     if (s.on) {
-        s.shown.push_back({DialogKind::CommonDialog, title, filter, 0});
+        record({DialogKind::CommonDialog, title, filter, 0});
         std::pair<bool, std::string> answer{false, {}};
         popFront(s.commonAnswers, answer);
         if (answer.first) c->set("fileName", answer.second);

@@ -1,0 +1,308 @@
+// Start-up and end on the real main window, and the single-instance guard between real processes.
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "runtime/base/ini.h"
+#include "shell_fixture.h"
+#include "store/schemas.h"
+
+namespace shelltest {
+namespace {
+
+const char* const kSixFiles[] = {"rz35.edb", "rz35.edt", "tx35.edb", "bw35.edb", "bw35.edt", "lxr35.edb"};
+
+using Startup = ShellTest;
+
+TEST_F(Startup, FirstStartCreatesSixFilesAndFourEmptyStores) {
+    ASSERT_TRUE(start());
+    for (const char* f : kSixFiles) EXPECT_TRUE(runtime::fileExists(path("/data/") + f)) << f;
+    for (const char* store : {"rz35", "tx35", "bw35", "lxr35"}) {
+        ASSERT_TRUE(st::selectDatabase(store)) << store;
+        EXPECT_EQ(st::getRecordCount(), 0) << store;
+    }
+    EXPECT_FALSE(ui::getBool(kMain, "选择框_加密", "checked"));
+    EXPECT_EQ(ui::getText(kMain, "标签_加密状态"), "未加密");
+    EXPECT_TRUE(messages().empty());
+    // The providers point at the store files.
+    EXPECT_EQ(std::get<std::string>(ui::getProperty(kMain, "数据库提供者_联系人", "file")), path("/data/lxr35.edb"));
+}
+
+TEST_F(Startup, WithoutSettingsShowsTodayAndWritesOnlyZoomAndRowHeight) {
+    ASSERT_TRUE(start());
+    EXPECT_EQ(ui::getDate(kMain, "月历"), runtime::makeDate(2024, 3, 8));
+    EXPECT_EQ(ui::getInt(kMain, "选择夹_左侧", "page"), 0);
+    EXPECT_EQ(ui::getInt(kMain, "选择夹_视图", "page"), 1);   // week view by default
+    EXPECT_EQ(ui::getInt(kMain, "选择夹右侧", "page"), 3);    // 联系人 by default
+    EXPECT_TRUE(ui::getBool(kMain, "单选框_联系人", "checked"));
+    EXPECT_TRUE(ui::getBool(kMain, "单选框_托盘图标", "checked"));
+    EXPECT_EQ(shell::minimiseMode, "0");
+    EXPECT_EQ(runtime::readFile(path("/config.ini")), "[表格缩放]\n缩放比=100\n[周历行高]\n行高=33\n");
+    for (const char* pic : {"jr.jpg", "zl.jpg", "bq.jpg", "lxr.jpg"}) {
+        EXPECT_GT(runtime::readFile(path("/pic/") + pic).size(), 1000u) << pic;
+    }
+}
+
+TEST_F(Startup, OnlyTheMissingCompanionIsRewritten) {
+    ASSERT_TRUE(start());
+    ui::resetForTesting();
+    st::closeAllDatabases();
+    std::vector<std::string> before;
+    for (const char* f : kSixFiles) before.push_back(runtime::readFile(path("/data/") + f));
+    ASSERT_TRUE(runtime::deleteFile(path("/data/bw35.edt")));
+    setenv("XDG_RUNTIME_DIR", makeTempFolder("qb_shell_run2").c_str(), 1);  // a new process, in effect
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(runtime::fileExists(path("/data/bw35.edt")));
+    for (int i = 0; i < 6; ++i) {
+        if (std::string(kSixFiles[i]) == "bw35.edt") continue;
+        EXPECT_EQ(runtime::readFile(path("/data/") + kSixFiles[i]), before[static_cast<std::size_t>(i)]) << kSixFiles[i];
+    }
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(Startup, DamagedDiaryFileIsKeptAndEndsTheStart) {
+    ASSERT_TRUE(runtime::createDirectory(path("/data")));
+    const std::string garbage = "this is no table file at all";
+    ASSERT_TRUE(runtime::writeFile(path("/data/rz35.edb"), garbage));
+    EXPECT_FALSE(start());
+    EXPECT_EQ(exitCode_, 0);
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "数据库打开失败！");
+    EXPECT_EQ(messages()[0].title, "错误！");
+    EXPECT_EQ(messages()[0].flags, 16);
+    EXPECT_EQ(runtime::readFile(path("/data/rz35.edb")), garbage);
+}
+
+TEST_F(Startup, ZeroLengthDiaryFileIsKeptAndEndsTheStart) {
+    ASSERT_TRUE(runtime::createDirectory(path("/data")));
+    ASSERT_TRUE(runtime::writeFile(path("/data/rz35.edb"), ""));
+    EXPECT_FALSE(start());
+    EXPECT_EQ(exitCode_, 0);
+    EXPECT_TRUE(runtime::fileExists(path("/data/rz35.edb")));
+    EXPECT_EQ(runtime::readFile(path("/data/rz35.edb")), "");
+}
+
+class ProtectedStartup : public ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        // Protect the four stores as the settings page would, then end that run.
+        ASSERT_TRUE(runtime::createDirectory(path("/data")));
+        for (const char* f : kSixFiles) ASSERT_TRUE(stores::writeTemplate(f, path("/data/") + f));
+        for (const char* s : {"rz35", "tx35", "bw35", "lxr35"}) {
+            ASSERT_TRUE(st::openDatabase(path("/data/") + s + ".edb"));
+            ASSERT_TRUE(st::setDatabasePassword("秘密pw"));
+        }
+        st::selectDatabase("rz35");
+        ASSERT_TRUE(st::addRecord({st::Value{runtime::makeDate(2024, 3, 1)}, st::Value{std::string("加密的日记")}}));
+        st::closeAllDatabases();
+    }
+};
+
+TEST_F(ProtectedStartup, RightPasswordOpensAllFourAndProvidersCarryIt) {
+    ui::pushInputBoxAnswer(true, "秘密pw");
+    ASSERT_TRUE(start());
+    std::vector<ui::ShownDialog> shown = ui::shownDialogs();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown[0].kind, ui::DialogKind::InputBox);
+    EXPECT_EQ(shown[0].text, "数据库已加密，请输入密码：");
+    EXPECT_EQ(shown[0].title, "打开数据库");
+    EXPECT_EQ(shown[0].flags, 4);
+    EXPECT_TRUE(messages().empty());
+    EXPECT_TRUE(ui::getBool(kMain, "选择框_加密", "checked"));
+    EXPECT_EQ(ui::getText(kMain, "标签_加密状态"), "已加密");
+    for (const char* provider : {"数据库提供者_日志", "数据库提供者_事项", "数据库提供者_联系人"}) {
+        EXPECT_EQ(std::get<std::string>(ui::getProperty(kMain, provider, "password")), "秘密pw") << provider;
+    }
+    ASSERT_TRUE(st::selectDatabase("rz35"));
+    ASSERT_TRUE(st::goToFirstRecord());
+    EXPECT_EQ(st::valueText(st::readField("日志")), "加密的日记");
+}
+
+TEST_F(ProtectedStartup, WrongPasswordEndsAfterOneAttempt) {
+    ui::pushInputBoxAnswer(true, "guess");
+    ui::pushInputBoxAnswer(true, "秘密pw");  // never asked for
+    EXPECT_FALSE(start());
+    EXPECT_EQ(exitCode_, 0);
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "密码错误！");
+    EXPECT_EQ(messages()[0].title, "信息！");
+    EXPECT_EQ(messages()[0].flags, 64);
+    int inputBoxes = 0;
+    for (const ui::ShownDialog& d : ui::shownDialogs()) inputBoxes += d.kind == ui::DialogKind::InputBox;
+    EXPECT_EQ(inputBoxes, 1);
+}
+
+TEST_F(ProtectedStartup, CancelEndsTheStart) {
+    ui::pushInputBoxAnswer(false, "");
+    EXPECT_FALSE(start());
+    EXPECT_EQ(exitCode_, 0);
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "密码错误！");
+}
+
+TEST_F(ProtectedStartup, UnprotectedDiaryWithProtectedOthersFailsToOpen) {
+    ASSERT_TRUE(st::openDatabase(path("/data/rz35.edb"), std::string_view("秘密pw")));
+    ASSERT_TRUE(st::setDatabasePassword(""));
+    st::closeAllDatabases();
+    EXPECT_FALSE(start());
+    EXPECT_EQ(exitCode_, 0);
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "数据库打开失败！");
+}
+
+using Ending = ShellTest;
+
+TEST_F(Ending, CloseAskedAndCancelKeepsRunning) {
+    ASSERT_TRUE(start());
+    ui::clearDialogScript();
+    ui::pushMessageBoxAnswer(ui::kIdCancel);
+    QWidget* window = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QString::fromUtf8(kMain)) window = w;
+    ASSERT_NE(window, nullptr);
+    window->close();
+    QApplication::processEvents();
+    EXPECT_FALSE(exitCode_.has_value());
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "确认要退出程序？");
+    EXPECT_EQ(messages()[0].title, "询问：");
+    EXPECT_EQ(messages()[0].flags, 1);
+
+    ui::pushMessageBoxAnswer(ui::kIdOk);
+    window->close();
+    QApplication::processEvents();
+    EXPECT_EQ(exitCode_, 0);
+}
+
+TEST_F(Ending, TrayExitRemovesTheIconFirst) {
+    ASSERT_TRUE(start());
+    ui::clearDialogScript();
+    ui::pushMessageBoxAnswer(ui::kIdCancel);
+    try {
+        shell::onTrayMenuExit();
+    } catch (const ui::ProgramEnded&) {
+    }
+    EXPECT_FALSE(exitCode_.has_value());
+    ui::pushMessageBoxAnswer(ui::kIdOk);
+    try {
+        shell::onTrayMenuExit();
+    } catch (const ui::ProgramEnded&) {
+    }
+    EXPECT_EQ(exitCode_, 0);
+}
+
+TEST_F(Ending, DestroyWritesTheZoomAndClosesTables) {
+    ASSERT_TRUE(start());
+    ui::setText(kMain, "编辑框2", "120");
+    runtime::deleteFile(path("/config.ini"));
+    shell::onMainWindowDestroy();
+    EXPECT_EQ(runtime::readIniText(path("/config.ini"), "表格缩放", "缩放比"), "120");
+    EXPECT_FALSE(st::selectDatabase("rz35"));
+}
+
+// ---- The real executable, as separate processes ----
+
+class Processes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = makeTempFolder("qb_proc");
+        runFolder_ = makeTempFolder("qb_proc_run");
+        chmod(runFolder_.c_str(), 0700);
+        std::filesystem::copy_file(QB_EXECUTABLE, folder_ + "/quillarbor");
+        std::filesystem::permissions(folder_ + "/quillarbor", std::filesystem::perms::owner_all);
+    }
+    void TearDown() override {
+        for (pid_t pid : children_) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        std::filesystem::remove_all(folder_);
+        std::filesystem::remove_all(runFolder_);
+    }
+
+    // Starts the program with scripted dialogs: the runtime records each dialog in `log` and
+    // answers Cancel to message boxes.
+    pid_t launch(const std::string& log) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            setenv("XDG_RUNTIME_DIR", runFolder_.c_str(), 1);
+            setenv("QUILLARBOR_DIALOG_LOG", log.c_str(), 1);
+            std::string exe = folder_ + "/quillarbor";
+            execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        children_.push_back(pid);
+        return pid;
+    }
+
+    // Waits for the program to create its last store file, the sign it is past the guard.
+    bool waitUntilStarted() {
+        for (int i = 0; i < 300; ++i) {
+            if (runtime::fileExists(folder_ + "/config.ini")) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
+    static int waitExit(pid_t pid, int timeoutMs = 15000) {
+        for (int waited = 0; waited < timeoutMs; waited += 20) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -2;
+    }
+
+    std::string folder_, runFolder_;
+    std::vector<pid_t> children_;
+};
+
+TEST_F(Processes, SecondInstanceWarnsAndEndsWithoutTouchingFiles) {
+    launch(folder_ + "/first.log");
+    ASSERT_TRUE(waitUntilStarted());
+    // A second program folder: the guard is per user, not per folder, and a second instance
+    // must not even create its data folder.
+    std::string other = makeTempFolder("qb_proc_other");
+    std::filesystem::copy_file(folder_ + "/quillarbor", other + "/quillarbor");
+    pid_t second = fork();
+    if (second == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("XDG_RUNTIME_DIR", runFolder_.c_str(), 1);
+        setenv("QUILLARBOR_DIALOG_LOG", (runFolder_ + "/second.log").c_str(), 1);
+        std::string exe = other + "/quillarbor";
+        execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    EXPECT_EQ(waitExit(second), 0);
+    std::string log = runtime::readFile(runFolder_ + "/second.log");
+    EXPECT_NE(log.find("不要重复运行本程序，否则可能损坏数据库!"), std::string::npos) << log;
+    EXPECT_NE(log.find("警告！"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(other + "/data"));
+    EXPECT_FALSE(std::filesystem::exists(other + "/config.ini"));
+    std::filesystem::remove_all(other);
+}
+
+TEST_F(Processes, StartAfterAKilledInstanceIsNotBlocked) {
+    pid_t first = launch(folder_ + "/first.log");
+    ASSERT_TRUE(waitUntilStarted());
+    kill(first, SIGKILL);
+    waitpid(first, nullptr, 0);
+    children_.clear();
+    runtime::deleteFile(folder_ + "/config.ini");
+    launch(folder_ + "/second.log");
+    ASSERT_TRUE(waitUntilStarted());
+    EXPECT_EQ(runtime::readFile(folder_ + "/second.log").find("不要重复运行"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace shelltest
