@@ -35,7 +35,8 @@ struct Script {
 // A program started by a test as a child process cannot be scripted through this header: when
 // QUILLARBOR_DIALOG_LOG names a file, its dialogs are scripted from the start, each shown dialog
 // is appended to that file as one line "kind|title|text|flags", and QUILLARBOR_DIALOG_ANSWERS
-// gives the message-box answers, comma-separated (none left: Cancel).
+// gives the message-box answers, comma-separated (none left: Cancel), QUILLARBOR_DIALOG_INPUTS
+// the texts that input boxes are answered with, OK each (none left: Cancel).
 struct EnvironmentScript {
     std::string log;
 };
@@ -55,6 +56,10 @@ Script makeScript() {
             bool ok = false;
             int answer = a.trimmed().toInt(&ok);
             if (ok) s.messageAnswers.push_back(answer);
+        }
+        if (qEnvironmentVariableIsSet("QUILLARBOR_DIALOG_INPUTS")) {
+            for (const QByteArray& text : qgetenv("QUILLARBOR_DIALOG_INPUTS").split(','))
+                s.inputAnswers.emplace_back(true, text.toStdString());
         }
     }
     return s;
