@@ -22,9 +22,14 @@ struct StoreProvider {
 constexpr StoreProvider kStores[] = {
     {"rz35", "数据库提供者_日志"}, {"tx35", "数据库提供者_事项"}, {"bw35", ""}, {"lxr35", "数据库提供者_联系人"}};
 
-void setStorePassword(const StoreProvider& s, const std::string& password) {
-    st::selectDatabase(s.store);
-    if (st::setDatabasePassword(password) && *s.provider) ui::setProperty(kMain, s.provider, "password", password);
+// A store that is not open cannot be selected, and the current table is then another store's:
+// it must not get this store's password, so such a store counts as refusing it.
+bool setStorePassword(const StoreProvider& s, const std::string& password) {
+    return st::selectDatabase(s.store) && st::setDatabasePassword(password);
+}
+
+void setProviderPassword(const StoreProvider& s, const std::string& password) {
+    if (*s.provider) ui::setProperty(kMain, s.provider, "password", password);
 }
 
 void showState(bool protectedNow) {
@@ -37,18 +42,20 @@ void showState(bool protectedNow) {
 void setPasswordOnAllTables() {
     int taken = 0;
     for (const StoreProvider& s : kStores) {
-        st::selectDatabase(s.store);
-        if (!st::setDatabasePassword(databasePassword)) break;
+        if (!setStorePassword(s, databasePassword)) break;
         ++taken;
-        if (*s.provider) ui::setProperty(kMain, s.provider, "password", databasePassword);
+        setProviderPassword(s, databasePassword);
     }
     if (taken == 4) {
         ui::showMessageBox("数据库加密成功", ui::kMbIconInfo, "信息！");
         return;
     }
     // Stores left half protected would lock the user out at the next start, which asks the
-    // diary file alone: the stores that took the password give it up again.
-    for (int i = 0; i < taken; ++i) setStorePassword(kStores[i], std::string());
+    // diary file alone: the stores that took the password give it up again. A provider follows
+    // its file, so one whose store keeps the password keeps it too.
+    for (int i = 0; i < taken; ++i) {
+        if (setStorePassword(kStores[i], std::string())) setProviderPassword(kStores[i], std::string());
+    }
     st::selectDatabase("lxr35");
     showState(false);
     ui::showMessageBox("数据库加密失败！", ui::kMbIconInfo, "信息！");
@@ -74,7 +81,11 @@ void onEncryptCheckClicked() {
             ui::setBool(kMain, "选择框_加密", "checked", true);
             return;
         }
-        for (const StoreProvider& s : kStores) setStorePassword(s, std::string());
+        // The results are not looked at: every provider is told the stores are open now.
+        for (const StoreProvider& s : kStores) {
+            setStorePassword(s, std::string());
+            setProviderPassword(s, std::string());
+        }
         ui::showMessageBox("数据库已经取消加密！", ui::kMbIconInfo, "信息！");
         ui::setText(kMain, "标签_加密状态", "未加密");
     }

@@ -6,11 +6,25 @@
 namespace shelltest {
 namespace {
 
+const char* const kProviders[] = {"数据库提供者_日志", "数据库提供者_事项", "数据库提供者_联系人"};
+
 class Protection : public ShellTest {
 protected:
     void tick(bool on) {
         ui::setBool(kMain, "选择框_加密", "checked", on);
         shell::onEncryptCheckClicked();
+    }
+    // A provider's password, or a marker when the property holds no text.
+    static std::string providerPassword(const char* provider) {
+        ui::Value v = ui::getProperty(kMain, provider, "password");
+        const std::string* text = std::get_if<std::string>(&v);
+        return text ? *text : "<no text>";
+    }
+    bool encrypted(const char* store) const { return st::isDatabaseEncrypted(path("/data/") + store + ".edb"); }
+    // A store that is no longer open is one that cannot take a password change.
+    static void closeStore(const char* store) {
+        ASSERT_TRUE(st::selectDatabase(store));
+        ASSERT_TRUE(st::closeDatabase());
     }
 };
 
@@ -25,7 +39,53 @@ TEST_F(Protection, ProtectsAllFourAndTheNextStartAsks) {
     EXPECT_EQ(st::currentTable(), st::findOpenTable("lxr35"));
     for (const char* s : {"rz35", "tx35", "bw35", "lxr35"})
         EXPECT_TRUE(st::isDatabaseEncrypted(path("/data/") + s + ".edb")) << s;
-    EXPECT_EQ(std::get<std::string>(ui::getProperty(kMain, "数据库提供者_日志", "password")), "pw1");
+    for (const char* provider : kProviders) EXPECT_EQ(providerPassword(provider), "pw1") << provider;
+    ASSERT_EQ(ui::shownDialogs().size(), 2u);
+    EXPECT_EQ(ui::shownDialogs()[0].text, "请输入密码：");
+    EXPECT_EQ(ui::shownDialogs()[0].title, "对数据库进行加密");
+    EXPECT_EQ(ui::shownDialogs()[0].flags, 0);  // shown as typed, not masked
+    EXPECT_EQ(messages().back().title, "信息！");
+    EXPECT_EQ(messages().back().flags, 64);
+}
+
+TEST_F(Protection, AStoreThatRefusesUndoesTheOthersAndShowsUnprotected) {
+    ASSERT_TRUE(start());
+    closeStore("tx35");
+    ui::clearDialogScript();
+    ui::pushInputBoxAnswer(true, "pw1");
+    tick(true);
+    ASSERT_FALSE(messages().empty());
+    EXPECT_EQ(messages().back().text, "数据库加密失败！");
+    EXPECT_EQ(messages().back().title, "信息！");
+    EXPECT_EQ(messages().back().flags, 64);
+    // No store is left protected, not even the diary that took the password first.
+    for (const char* s : {"rz35", "tx35", "bw35", "lxr35"}) EXPECT_FALSE(encrypted(s)) << s;
+    for (const char* provider : kProviders) EXPECT_EQ(providerPassword(provider), "") << provider;
+    EXPECT_FALSE(ui::getBool(kMain, "选择框_加密", "checked"));
+    EXPECT_EQ(ui::getText(kMain, "标签_加密状态"), "未加密");
+    EXPECT_EQ(st::currentTable(), st::findOpenTable("lxr35"));
+}
+
+TEST_F(Protection, RemovingEmptiesEveryProviderWithoutLookingAtTheStores) {
+    ASSERT_TRUE(start());
+    ui::pushInputBoxAnswer(true, "pw1");
+    tick(true);
+    ASSERT_TRUE(encrypted("rz35"));
+    closeStore("rz35");
+    ui::clearDialogScript();
+    ui::pushMessageBoxAnswer(ui::kIdOk);
+    tick(false);
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_EQ(messages()[1].text, "数据库已经取消加密！");
+    EXPECT_EQ(messages()[1].title, "信息！");
+    EXPECT_EQ(messages()[1].flags, 64);
+    EXPECT_EQ(messages()[0].title, "询问？");
+    EXPECT_EQ(messages()[0].flags, 1);
+    for (const char* provider : kProviders) EXPECT_EQ(providerPassword(provider), "") << provider;
+    for (const char* s : {"tx35", "bw35", "lxr35"}) EXPECT_FALSE(encrypted(s)) << s;
+    EXPECT_TRUE(encrypted("rz35"));  // it could not be reached
+    EXPECT_EQ(ui::getText(kMain, "标签_加密状态"), "未加密");
+    EXPECT_EQ(st::currentTable(), st::findOpenTable("lxr35"));
 }
 
 TEST_F(Protection, EmptyPasswordOrCancelChangesNothing) {
