@@ -1,6 +1,9 @@
 #include "shell/pictures.h"
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "runtime/base/files.h"
 #include "runtime/base/text.h"
@@ -37,8 +40,22 @@ constexpr TitlePicture kTitlePictures[] = {
     {"图片框_联系人", "联系人", "lxr.jpg"},
 };
 
+// Far beyond any title picture, and small enough to hold in memory whole.
+constexpr std::uintmax_t kMaxPictureFileBytes = 64u * 1024 * 1024;
+
+// The picture name comes from the settings file, which the user may edit: a name that leads to
+// a pipe or a device would block or never end the read, and a huge file would exhaust memory.
+// Such a file reads as empty, like a missing one, and the box shows nothing.
+std::string readPictureFile(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) || error) return {};
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error || size > kMaxPictureFileBytes) return {};
+    return runtime::readFile(path);
+}
+
 void showPicture(const TitlePicture& p, const std::string& fileName) {
-    ui::setProperty(kMain, p.box, "picture", runtime::readFile(programPath("/pic/" + fileName)));
+    ui::setProperty(kMain, p.box, "picture", readPictureFile(programPath("/pic/" + fileName)));
 }
 
 void changePicture(const TitlePicture& p) {
