@@ -1,6 +1,11 @@
-// The hotkey's capture, display text and registration.
+// The hotkey's capture, display text and registration, and the minimising and restoring that
+// the hotkey, the tray icon and the top-edge bar drive.
+#include <QSystemTrayIcon>
+#include <QTest>
+
 #include "runtime/base/ini.h"
 #include "shell/hotkey.h"
+#include "shell/minimise.h"
 #include "shell_fixture.h"
 
 namespace shelltest {
@@ -76,6 +81,122 @@ TEST_F(HotkeyPage, RegistrationIdsGrowAndTheTextIsWrittenEvenWhenRefused) {
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(runtime::readIniText(path("/config.ini"), "全局热键", "呼出热键"), "Ctrl + A");
     (void)first;
+}
+
+// ---- Minimising: tray icon or top-edge bar ----
+
+constexpr const char* kBar = "TopEdgeBarWindow";
+
+class Minimising : public ShellTest {
+protected:
+    void startInMode(const char* mode) {
+        ASSERT_TRUE(runtime::writeIniText(path("/config.ini"), "最小化方式", "最小化方式", mode));
+        ASSERT_TRUE(start());
+        ui::clearDialogScript();
+    }
+    static void minimise() { ui::setInt(kMain, "", "windowState", 2); }
+    static bool mainShown() { return ui::getBool(kMain, "", "visible") && ui::getInt(kMain, "", "windowState") == 0; }
+    static bool barShown() { return ui::isWindowLoaded(kBar) && ui::getBool(kBar, "", "visible"); }
+    static void expectMaximisingShowsNoWayBack() {
+        ui::setInt(kMain, "", "windowState", 1);
+        EXPECT_EQ(ui::getInt(kMain, "", "windowState"), 1);
+        EXPECT_TRUE(ui::getBool(kMain, "", "visible"));
+        EXPECT_FALSE(barShown());
+        ui::setInt(kMain, "", "windowState", 0);
+        EXPECT_TRUE(mainShown());
+        EXPECT_FALSE(barShown());
+    }
+    static void expectBarAtTheTopEdge() {
+        EXPECT_EQ(ui::getInt(kBar, "", "left"), 800);
+        EXPECT_EQ(ui::getInt(kBar, "", "top"), 0);
+        EXPECT_EQ(ui::getInt(kBar, "", "width"), 380);
+        EXPECT_EQ(ui::getInt(kBar, "", "height"), 5);
+    }
+};
+
+TEST_F(Minimising, BarModeStartLoadsTheBarHidden) {
+    startInMode("1");
+    EXPECT_TRUE(ui::isWindowLoaded(kBar));
+    EXPECT_FALSE(barShown());
+    EXPECT_TRUE(mainShown());
+}
+
+TEST_F(Minimising, BarModeShowsTheBarAtTheTopEdgeAndAClickOnItBringsTheWindowBack) {
+    startInMode("1");
+    for (int round = 0; round < 2; ++round) {  // the next minimise shows the same bar again
+        minimise();
+        EXPECT_FALSE(ui::getBool(kMain, "", "visible")) << round;
+        ASSERT_TRUE(barShown()) << round;
+        expectBarAtTheTopEdge();
+        QWidget* bar = qbtest::windowWidget(kBar);
+        ASSERT_NE(bar, nullptr);
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(100, 2));
+        EXPECT_FALSE(barShown()) << round;
+        EXPECT_TRUE(mainShown()) << round;
+    }
+}
+
+TEST_F(Minimising, TheHotkeyHidesBehindTheBarAndRestoresIgnoringOtherIds) {
+    startInMode("1");
+    shell::hotkeyId = 40001;  // as if the system had taken the registration
+    shell::onHotkeyFired(40002);
+    EXPECT_TRUE(mainShown());
+    shell::onHotkeyFired(40001);
+    EXPECT_FALSE(ui::getBool(kMain, "", "visible"));
+    EXPECT_TRUE(barShown());
+    shell::onHotkeyFired(40002);
+    EXPECT_FALSE(ui::getBool(kMain, "", "visible"));
+    shell::onHotkeyFired(40001);
+    EXPECT_TRUE(mainShown());
+    EXPECT_FALSE(barShown());
+}
+
+TEST_F(Minimising, MaximisingInTrayModeShowsNoWayBack) {
+    startInMode("0");
+    expectMaximisingShowsNoWayBack();
+}
+
+TEST_F(Minimising, MaximisingInBarModeKeepsTheBarHidden) {
+    startInMode("1");
+    expectMaximisingShowsNoWayBack();
+}
+
+TEST_F(Minimising, TrayModeWithoutANotificationAreaStillLeavesTheBarAsAWayBack) {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) GTEST_SKIP() << "this desktop has a notification area";
+    startInMode("0");
+    minimise();
+    EXPECT_FALSE(ui::getBool(kMain, "", "visible"));
+    ASSERT_TRUE(barShown());
+    expectBarAtTheTopEdge();
+    shell::onTrayEvent(1);  // as a click on the icon, or the hotkey, restores
+    EXPECT_TRUE(mainShown());
+    EXPECT_FALSE(barShown());
+}
+
+TEST_F(Minimising, TheTrayMenuRestoresOrAsksBeforeQuitting) {
+    startInMode("0");
+    minimise();
+    ui::pushMenuAnswer("恢复窗口");
+    shell::onTrayEvent(3);
+    std::vector<ui::ShownDialog> shown = ui::shownDialogs();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].kind, ui::DialogKind::PopupMenu);
+    EXPECT_EQ(shown[0].text, "托盘菜单");
+    EXPECT_TRUE(mainShown());
+    EXPECT_FALSE(barShown());
+
+    ui::clearDialogScript();
+    ui::pushMenuAnswer("退出");
+    ui::pushMessageBoxAnswer(ui::kIdCancel);
+    shell::onTrayEvent(3);
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "确认要退出程序？");
+    EXPECT_FALSE(exitCode_.has_value());
+
+    ui::clearDialogScript();
+    shell::onTrayEvent(4);  // no such action: nothing
+    EXPECT_TRUE(ui::shownDialogs().empty());
+    EXPECT_TRUE(mainShown());
 }
 
 }  // namespace
