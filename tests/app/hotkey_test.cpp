@@ -83,6 +83,44 @@ TEST_F(HotkeyPage, RegistrationIdsGrowAndTheTextIsWrittenEvenWhenRefused) {
     (void)first;
 }
 
+TEST_F(HotkeyPage, ModifiersReleasedWithoutAMainKeyKeepTheLastPair) {
+    ASSERT_TRUE(start());
+    shell::onHotkeyKeyDown(17, 0);
+    shell::onHotkeyKeyDown(16, 1);  // Ctrl held, then Shift
+    EXPECT_EQ(ui::getText(kMain, "编辑框_热键1"), "Ctrl + ");
+    shell::onHotkeyKeyUp();
+    EXPECT_EQ(ui::getText(kMain, "编辑框_热键1"), "无");
+    shell::onHotkeyKeyUp();
+    EXPECT_EQ(ui::getText(kMain, "编辑框_热键1"), "");
+    EXPECT_EQ(runtime::readIniText(path("/config.ini"), "全局热键", "功能键1"), "1");
+    EXPECT_EQ(runtime::readIniText(path("/config.ini"), "全局热键", "主热键1"), "16");
+    EXPECT_EQ(shell::hotkeyModifiers, 1);
+    EXPECT_EQ(shell::hotkeyKeyCode, 16);
+    // Registering writes the box's text whatever it shows; the key-downs never wrote it.
+    EXPECT_EQ(runtime::readIniText(path("/config.ini"), "全局热键", "呼出热键", "<missing>"), "<missing>");
+    shell::onRegisterHotkey();
+    EXPECT_EQ(runtime::readIniText(path("/config.ini"), "全局热键", "呼出热键", "<missing>"), "");
+}
+
+TEST_F(HotkeyPage, KeypadKeysTypedIntoTheBoxGiveTheMainRowCodes) {
+    ASSERT_TRUE(start());
+    ui::setInt(kMain, "选择夹_左侧", "page", 1);
+    QWidget* box = qbtest::find(kMain, "编辑框_热键1");
+    ASSERT_NE(box, nullptr);
+    QTest::keyPress(box, Qt::Key_Control);
+    EXPECT_EQ(ui::getText(kMain, "编辑框_热键1"), "Ctrl + ");
+    QTest::keyPress(box, Qt::Key_7, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_EQ(ui::getText(kMain, "编辑框_热键1"), "Ctrl + 7");
+    EXPECT_EQ(runtime::readIniText(path("/config.ini"), "全局热键", "主热键1"), "55");
+    EXPECT_EQ(runtime::readIniText(path("/config.ini"), "全局热键", "功能键1"), "1");
+    QTest::keyRelease(box, Qt::Key_7, Qt::ControlModifier | Qt::KeypadModifier);
+    QTest::keyRelease(box, Qt::Key_Control, Qt::ControlModifier);
+    EXPECT_EQ(ui::getText(kMain, "编辑框_热键1"), "Ctrl + 7");
+    QTest::keyPress(box, Qt::Key_Slash, Qt::KeypadModifier);
+    EXPECT_EQ(ui::getText(kMain, "编辑框_热键1"), "/");
+    EXPECT_EQ(runtime::readIniText(path("/config.ini"), "全局热键", "主热键1"), "191");
+}
+
 // ---- Minimising: tray icon or top-edge bar ----
 
 constexpr const char* kBar = "TopEdgeBarWindow";
