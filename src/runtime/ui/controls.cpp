@@ -82,6 +82,14 @@ protected:
         if (it == watches_.constEnd()) return false;
         Control* c = it->control;
         const unsigned mask = it->mask;
+        // Filters see events before Qt drops them for a disabled widget, so a control of a window
+        // disabled by a modal one would still raise its input events; and a press that a widget
+        // turned disabled by its own handler (the handler opened a modal window) no longer
+        // accepts goes on to the watched parent and would raise its event a second time.
+        if (isUserInput(e->type())) {
+            auto* w = qobject_cast<QWidget*>(o);
+            if (w && !w->isEnabled()) return false;
+        }
         if (c->onInput(o, e)) return true;
         switch (e->type()) {
             case QEvent::MouseButtonPress:
@@ -138,6 +146,21 @@ protected:
     }
 
 private:
+    static bool isUserInput(QEvent::Type t) {
+        switch (t) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::Wheel:
+                return true;
+            default:
+                return false;
+        }
+    }
+
     static int mouseButtons(Qt::MouseButtons b) {
         return ((b & Qt::LeftButton) ? 1 : 0) | ((b & Qt::RightButton) ? 2 : 0) |
                ((b & Qt::MiddleButton) ? 16 : 0);

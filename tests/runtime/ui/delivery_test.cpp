@@ -3,6 +3,7 @@
 // the end of the program.
 #include <QApplication>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
 
 #include "ui_test_support.h"
@@ -133,6 +134,40 @@ TEST_F(DeliveryTest, ModalLoadReturnsAtOnceAndDisablesTheOtherWindowsUntilItClos
     EXPECT_FALSE(ui::isWindowLoaded("ImportContactsWindow"));
     EXPECT_TRUE(ui::getBool(W, "", "enabled"));
     EXPECT_TRUE(ui::getBool("TopEdgeBarWindow", "", "enabled"));
+}
+
+TEST_F(DeliveryTest, MouseInputOnADisabledWindowRaisesNothing) {
+    ASSERT_TRUE(ui::loadWindow(W));
+    reveal(W, "列表框_周期事项");
+    QListWidget* list = widgetAs<QListWidget>(W, "列表框_周期事项");
+    ASSERT_NE(list, nullptr);
+    // The right-button handler opens a modal window at once, as a menu item that loads one
+    // does: the press that raised it must not reach the now disabled list a second time.
+    int rightDowns = 0;
+    ui::bindHandler("onPeriodicListRightButton", [&] {
+        ++rightDowns;
+        ui::loadWindow("NewPeriodicItemWindow", W, true);
+    });
+    record("onPeriodicListEvent1");
+    QTest::mousePress(list->viewport(), Qt::RightButton, {}, QPoint(20, 20));
+    QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, QPoint(20, 20));
+    EXPECT_EQ(rightDowns, 1);
+    ASSERT_FALSE(ui::getBool(W, "", "enabled"));
+
+    // While the modal window is open, presses on the main window's controls raise nothing.
+    QTest::mousePress(list->viewport(), Qt::RightButton, {}, QPoint(30, 30));
+    QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, QPoint(30, 30));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(30, 30));
+    EXPECT_EQ(rightDowns, 1);
+    EXPECT_TRUE(calls().empty());
+
+    ui::destroyUnit("NewPeriodicItemWindow");
+    flushDeletes();
+    ASSERT_TRUE(ui::getBool(W, "", "enabled"));
+    ui::bindHandler("onPeriodicListRightButton", [&] { ++rightDowns; });
+    QTest::mousePress(list->viewport(), Qt::RightButton, {}, QPoint(20, 20));
+    QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, QPoint(20, 20));
+    EXPECT_EQ(rightDowns, 2) << "enabled again, the list raises its event once per press";
 }
 
 TEST_F(DeliveryTest, DestroyUnitWaitsForTheRunningHandler) {
