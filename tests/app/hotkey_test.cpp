@@ -1,5 +1,6 @@
 // The hotkey's capture, display text and registration, and the minimising and restoring that
 // the hotkey, the tray icon and the top-edge bar drive.
+#include <QApplication>
 #include <QSystemTrayIcon>
 #include <QTest>
 
@@ -10,6 +11,13 @@
 
 namespace shelltest {
 namespace {
+
+// The top-level widget of a loaded window, or null.
+QWidget* windowWidget(const char* window) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QString::fromUtf8(window)) return w;
+    return nullptr;
+}
 
 class HotkeyText : public ::testing::Test {
 protected:
@@ -105,7 +113,9 @@ TEST_F(HotkeyPage, ModifiersReleasedWithoutAMainKeyKeepTheLastPair) {
 TEST_F(HotkeyPage, KeypadKeysTypedIntoTheBoxGiveTheMainRowCodes) {
     ASSERT_TRUE(start());
     ui::setInt(kMain, "选择夹_左侧", "page", 1);
-    QWidget* box = qbtest::find(kMain, "编辑框_热键1");
+    QWidget* window = windowWidget(kMain);
+    ASSERT_NE(window, nullptr);
+    QWidget* box = window->findChild<QWidget*>(QString::fromUtf8("编辑框_热键1"));
     ASSERT_NE(box, nullptr);
     QTest::keyPress(box, Qt::Key_Control);
     EXPECT_EQ(ui::getText(kMain, "编辑框_热键1"), "Ctrl + ");
@@ -166,7 +176,7 @@ TEST_F(Minimising, BarModeShowsTheBarAtTheTopEdgeAndAClickOnItBringsTheWindowBac
         EXPECT_FALSE(ui::getBool(kMain, "", "visible")) << round;
         ASSERT_TRUE(barShown()) << round;
         expectBarAtTheTopEdge();
-        QWidget* bar = qbtest::windowWidget(kBar);
+        QWidget* bar = windowWidget(kBar);
         ASSERT_NE(bar, nullptr);
         QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(100, 2));
         EXPECT_FALSE(barShown()) << round;

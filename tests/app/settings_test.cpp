@@ -17,9 +17,18 @@
 namespace shelltest {
 namespace {
 
+// The top-level widget of a loaded window, or null.
+QWidget* windowWidget(const char* window) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QString::fromUtf8(window)) return w;
+    return nullptr;
+}
+
+// A control of the main window by its name, or null.
 template <typename T = QWidget>
 T* control(const char* name) {
-    return qbtest::find<T>(kMain, name);
+    QWidget* window = windowWidget(kMain);
+    return window ? window->findChild<T*>(QString::fromUtf8(name)) : nullptr;
 }
 
 // The size of the picture a box shows; empty when it shows none.
