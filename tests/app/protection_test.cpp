@@ -1,4 +1,8 @@
 // Protecting and unprotecting the four stores from the settings page.
+#include <QAbstractItemModel>
+#include <QAbstractItemView>
+#include <QApplication>
+
 #include "runtime/store/store.h"
 #include "shell/protection.h"
 #include "shell_fixture.h"
@@ -130,6 +134,48 @@ TEST_F(Protection, MismatchedStateDoesNothing) {
     ui::setText(kMain, "标签_加密状态", "已加密");
     tick(true);
     EXPECT_TRUE(ui::shownDialogs().empty());
+}
+
+// The rows the contacts table view shows.
+int contactRowsShown() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName() != QString::fromUtf8(kMain)) continue;
+        QWidget* view = top->findChild<QWidget*>(QString::fromUtf8("表格_人脉"));
+        auto* items = view ? (qobject_cast<QAbstractItemView*>(view) ? qobject_cast<QAbstractItemView*>(view)
+                                                                      : view->findChild<QAbstractItemView*>())
+                           : nullptr;
+        return items && items->model() ? items->model()->rowCount() : -1;
+    }
+    return -1;
+}
+
+TEST_F(Protection, ProtectedHereTheNextStartAsksAndOpensWithThePassword) {
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(st::selectDatabase("lxr35"));
+    ASSERT_TRUE(st::addRecord({st::Value{std::string("张三")}, st::Value{std::string("123")}, st::Value{std::string("")}}));
+    ui::pushInputBoxAnswer(true, "pw1");
+    tick(true);
+    EXPECT_EQ(contactRowsShown(), 1);  // the view keeps showing its store
+
+    ui::resetForTesting();
+    st::closeAllDatabases();
+    ui::setEndProgramHook([this](int code) { exitCode_ = code; });
+    const std::string run = makeTempFolder("qb_shell_run_again");
+    setenv("XDG_RUNTIME_DIR", run.c_str(), 1);  // a new process, in effect
+    ui::pushInputBoxAnswer(true, "pw1");
+    ASSERT_TRUE(start());
+    std::vector<ui::ShownDialog> shown = ui::shownDialogs();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown[0].kind, ui::DialogKind::InputBox);
+    EXPECT_EQ(shown[0].flags, 4);  // masked
+    EXPECT_TRUE(ui::getBool(kMain, "选择框_加密", "checked"));
+    EXPECT_EQ(ui::getText(kMain, "标签_加密状态"), "已加密");
+    EXPECT_EQ(contactRowsShown(), 1);
+
+    ui::pushMessageBoxAnswer(ui::kIdOk);
+    tick(false);
+    EXPECT_EQ(contactRowsShown(), 1);
+    std::filesystem::remove_all(run);
 }
 
 }  // namespace
