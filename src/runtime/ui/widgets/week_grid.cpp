@@ -83,7 +83,7 @@ QString WeekGrid::cellText(int row, int column) const {
 
 void WeekGrid::setColumnWidth(int column, int width) {
     if (column < 0 || column >= columns_) return;
-    columnWidths_[static_cast<size_t>(column)] = std::max(0, width);
+    columnWidths_[static_cast<size_t>(column)] = std::clamp(width, 0, kMaxExtent);
     updateScrollBars();
     viewport()->update();
 }
@@ -94,7 +94,7 @@ int WeekGrid::columnWidth(int column) const {
 
 void WeekGrid::setRowHeight(int row, int height) {
     if (row < 0 || row >= rows_) return;
-    rowHeights_[static_cast<size_t>(row)] = std::max(0, height);
+    rowHeights_[static_cast<size_t>(row)] = std::clamp(height, 0, kMaxExtent);
     updateScrollBars();
     viewport()->update();
 }

@@ -25,6 +25,9 @@ public:
     static constexpr int kDesignColumns = 5;
     static constexpr int kDefaultRowHeight = 24;
     static constexpr int kDefaultColumnWidth = 60;
+    // Sizes come unchecked from the settings file; capped so that the sums over all rows and
+    // columns stay far inside int.
+    static constexpr int kMaxExtent = 100000;
 
     explicit WeekGrid(QWidget* parent = nullptr);
 
@@ -43,7 +46,7 @@ public:
     // Width 0 hides the column; a negative width counts as 0.
     void setColumnWidth(int column, int width);
     int columnWidth(int column) const;
-    // Height 0 hides the row; a negative height counts as 0.
+    // Height 0 hides the row; a negative height counts as 0, one above kMaxExtent as kMaxExtent.
     void setRowHeight(int row, int height);
     int rowHeight(int row) const;
 

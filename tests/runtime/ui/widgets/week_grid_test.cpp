@@ -133,6 +133,19 @@ TEST(WeekGridLayout, ZeroWidthHidesTheColumnFromDrawingAndClicks) {
     EXPECT_EQ(h.grid->cellRect(1, 2).left(), 0);
 }
 
+TEST(WeekGridLayout, HugeSizesFromTheSettingsAreCappedSoPositionsStayExact) {
+    Host h;
+    h.grid->setRowCount(8);
+    for (int r = 1; r < 8; ++r) h.grid->setRowHeight(r, 2147483647);
+    h.grid->setColumnWidth(3, 2147483647);
+    EXPECT_EQ(h.grid->rowHeight(7), WeekGrid::kMaxExtent);
+    EXPECT_EQ(h.grid->columnWidth(3), WeekGrid::kMaxExtent);
+    h.grid->setFocusCell(7, 3);  // scrolls: the sums over the rows must not overflow
+    QRect last = h.grid->cellRect(7, 3);
+    EXPECT_EQ(last.height(), WeekGrid::kMaxExtent);
+    EXPECT_GE(last.width(), 0);
+}
+
 TEST(WeekGridLayout, FocusCellScrollsIntoViewUnderTheFixedHeaderRow) {
     Host h;
     h.grid->setRowCount(8);
