@@ -26,69 +26,18 @@
 #include "runtime/ui/ui_testing.h"
 #include "shell/globals.h"
 #include "shell/lifecycle.h"
+#include "support/program_fixture.h"
 
 namespace shelltest {
 
-namespace ui = runtime::ui;
-namespace st = runtime::store;
+using namespace qbtest;  // kMain, ui, st, makeTempFolder and the rest of the shared fixture
 
-inline constexpr const char* kMain = "MainWindow";
-
-inline std::string makeTempFolder(const char* prefix) {
-    std::string pattern = std::string("/tmp/") + prefix + "_XXXXXX";
-    if (!mkdtemp(pattern.data())) return {};
-    return pattern;
-}
-
-class ShellTest : public ::testing::Test {
+// start() binds the handlers as the entry does, less search and exchange, and loads the main window.
+class ShellTest : public ProgramFixture {
 protected:
-    void SetUp() override {
-        folder_ = makeTempFolder("qb_shell");
-        ASSERT_FALSE(folder_.empty());
-        runFolder_ = makeTempFolder("qb_shell_run");
-        chmod(runFolder_.c_str(), 0700);
-        setenv("XDG_RUNTIME_DIR", runFolder_.c_str(), 1);
-        runtime::setRunDirectoryForTesting(folder_);
-        runtime::setClockForTesting([] { return runtime::makeDate(2024, 3, 8); });
-        ui::setEndProgramHook([this](int code) { exitCode_ = code; });
-        ui::useScriptedDialogs();
+    ShellTest() : ProgramFixture("qb_shell", kShell | kCalendar | kMemo | kContacts, Start::kFolderOnly) {
+        fixClock(runtime::makeDate(2024, 3, 8));
     }
-
-    void TearDown() override {
-        ui::resetForTesting();
-        st::closeAllDatabases();
-        shell::freeProgramGlobals();
-        shell::encryptedFlag = false;
-        shell::hotkeyId = 0;
-        runtime::setClockForTesting({});
-        runtime::setRunDirectoryForTesting({});
-        std::filesystem::remove_all(folder_);
-        std::filesystem::remove_all(runFolder_);
-    }
-
-    // Binds the handlers as the entry does and loads the main window; answers whether the
-    // program is still running afterwards.
-    bool start() {
-        shell::bindShellHandlers();
-        calendar::bindCalendarHandlers();
-        contacts::bindMemoHandlers();
-        contacts::bindContactsHandlers();
-        ui::loadWindow(kMain);
-        QApplication::processEvents();
-        return !exitCode_.has_value();
-    }
-
-    std::string path(const std::string& relative) const { return folder_ + relative; }
-
-    std::vector<ui::ShownDialog> messages() const {
-        std::vector<ui::ShownDialog> out;
-        for (const ui::ShownDialog& d : ui::shownDialogs())
-            if (d.kind == ui::DialogKind::MessageBox) out.push_back(d);
-        return out;
-    }
-
-    std::string folder_, runFolder_;
-    std::optional<int> exitCode_;
 };
 
 }  // namespace shelltest

@@ -33,14 +33,13 @@
 #include "runtime/ui/widgets/week_grid.h"
 #include "shell/globals.h"
 #include "store/opening.h"
+#include "support/program_fixture.h"
 
 namespace pages {
 
-namespace ui = runtime::ui;
-namespace st = runtime::store;
+using namespace qbtest;  // kMain, ui, st, find, windowWidget and the rest of the shared fixture
 using runtime::DateTime;
 
-inline constexpr const char* kMain = "MainWindow";
 inline constexpr const char* kNew = "NewPeriodicItemWindow";
 inline constexpr const char* kEdit = "EditPeriodicItemWindow";
 
@@ -51,19 +50,6 @@ inline DateTime at(int y, int m, int d, int hh = 0, int mm = 0, int ss = 0) {
 }
 
 inline QString q(const char* s) { return QString::fromUtf8(s); }
-
-inline QWidget* windowWidget(const char* window) {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (top->objectName() == q(window)) return top;
-    }
-    return nullptr;
-}
-
-template <typename T = QWidget>
-inline T* find(const char* window, const char* control) {
-    QWidget* top = windowWidget(window);
-    return top ? top->findChild<T*>(q(control)) : nullptr;
-}
 
 struct DiaryRow {
     double day;
@@ -97,17 +83,6 @@ inline std::vector<ItemRow> itemRecords() {
     return out;
 }
 
-inline void addItem(DateTime start, int period, const char* unit, const char* text) {
-    ASSERT_TRUE(st::selectDatabase("tx35"));
-    ASSERT_TRUE(st::addRecord({st::Value{start}, st::Value{int32_t(period)}, st::Value{std::string(unit)},
-                               st::Value{std::string(text)}}));
-}
-
-inline void addDiary(DateTime day, const std::string& text) {
-    ASSERT_TRUE(st::selectDatabase("rz35"));
-    ASSERT_TRUE(st::addRecord({st::Value{day}, st::Value{text}}));
-}
-
 inline std::vector<std::string> listLines() {
     std::vector<std::string> out;
     for (int i = 0; i < ui::getListItemCount(kMain, "列表框_周期事项"); ++i)
@@ -115,30 +90,14 @@ inline std::vector<std::string> listLines() {
     return out;
 }
 
-inline std::vector<ui::ShownDialog> messages() {
-    std::vector<ui::ShownDialog> out;
-    for (const ui::ShownDialog& d : ui::shownDialogs())
-        if (d.kind == ui::DialogKind::MessageBox) out.push_back(d);
-    return out;
-}
-
-class CalendarPages : public ::testing::Test {
+class CalendarPages : public ProgramFixture {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/qb_calendar_pages_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        runtime::setRunDirectoryForTesting(folder_);
-        runtime::setClockForTesting([this] { return now_; });
-        ui::setEndProgramHook([](int code) { ADD_FAILURE() << "program ended with " << code; });
-        ui::useScriptedDialogs();
-        stores::createMissingDataFiles();
-        stores::openTables();
-        calendar::bindCalendarHandlers();
-        contacts::bindMemoHandlers();
-        ASSERT_TRUE(ui::loadWindow(kMain));
-        stores::bindDataProviders();
+    CalendarPages() : ProgramFixture("qb_calendar_pages", kCalendar | kMemo, Start::kMainWindow) {
+        fixClock(at(2024, 3, 8, 10, 30, 0));  // a Friday
     }
+
+    // The page tests never end the program.
+    void programEnded(int code) override { ADD_FAILURE() << "program ended with " << code; }
 
     // The calendar's share of start-up: today on the day page, then the week view.
     void startOnToday() {
@@ -146,14 +105,6 @@ protected:
         calendar::onCalendarDateChanged();
         calendar::rebuildWeekView();
         ui::clearDialogScript();
-    }
-
-    void TearDown() override {
-        ui::resetForTesting();
-        flushDeletes();
-        st::closeAllDatabases();
-        runtime::setClockForTesting({});
-        std::filesystem::remove_all(folder_);
     }
 
     void choose(DateTime date) {
@@ -177,12 +128,6 @@ protected:
         flushDeletes();
     }
 
-    // Windows closed by the window system go away at the next turn of the event loop.
-    static void flushDeletes() {
-        QApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
     void typeInto(const char* window, const char* control, const char* text) {
         QWidget* w = find(window, control);
         ASSERT_NE(w, nullptr) << control;
@@ -195,9 +140,6 @@ protected:
         QTest::mouseClick(b, Qt::LeftButton);
         flushDeletes();
     }
-
-    std::string folder_;
-    DateTime now_ = at(2024, 3, 8, 10, 30, 0);  // a Friday
 };
 
 }  // namespace pages

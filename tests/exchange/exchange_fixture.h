@@ -30,74 +30,29 @@
 #include "search/search.h"
 #include "shell/globals.h"
 #include "store/opening.h"
+#include "support/program_fixture.h"
 
 namespace qbtest {
 
-namespace st = runtime::store;
-namespace ui = runtime::ui;
 namespace sheet = runtime::sheet;
 
-inline constexpr const char* kMain = "MainWindow";
-
-class ExchangeTest : public ::testing::Test {
+class ExchangeTest : public ProgramFixture {
 protected:
+    ExchangeTest()
+        : ProgramFixture("qb_exchange", kCalendar | kMemo | kContacts | kSearch | kExchange, Start::kMainWindow) {
+        fixClock(runtime::DateTime{runtime::makeDate(2024, 6, 1).days + 0.5});
+    }
+
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qb_exchange_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        std::filesystem::create_directories(dir_ + "/tmp");
-        runtime::setRunDirectoryForTesting(dir_);
-        setenv("TMPDIR", (dir_ + "/tmp").c_str(), 1);
-        runtime::setClockForTesting([] { return runtime::DateTime{runtime::makeDate(2024, 6, 1).days + 0.5}; });
-
-        ui::startRuntime();
-        ui::resetForTesting();
-        ui::useScriptedDialogs();
-        st::closeAllDatabases();
-        shell::startupPassword.clear();
-        shell::databasePassword.clear();
-        ended_ = -1;
-        ui::setEndProgramHook([this](int code) { ended_ = code; });
-
-        calendar::bindCalendarHandlers();
-        contacts::bindMemoHandlers();
-        contacts::bindContactsHandlers();
-        search::bindSearchHandlers();
-        exchange::bindExchangeHandlers();
-        ASSERT_TRUE(ui::loadWindow(kMain));
-        stores::createMissingDataFiles();
-        stores::openTables();
-        stores::bindDataProviders();
+        ProgramFixture::SetUp();
+        if (HasFatalFailure()) return;
         ui::setDate(kMain, "月历", runtime::makeDate(2024, 6, 1));
         ui::clearDialogScript();
     }
 
-    void TearDown() override {
-        ui::resetForTesting();
-        st::closeAllDatabases();
-        runtime::setClockForTesting({});
-        runtime::setRunDirectoryForTesting("");
-        unsetenv("TMPDIR");
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
+    // The code the program ended with, -1 while it runs.
+    void programEnded(int code) override { ended_ = code; }
 
-    static void addDiary(runtime::DateTime day, const std::string& text) {
-        ASSERT_TRUE(st::selectDatabase("rz35"));
-        ASSERT_TRUE(st::addRecord({day, text}));
-    }
-    static void addItem(runtime::DateTime start, int period, const std::string& unit, const std::string& text) {
-        ASSERT_TRUE(st::selectDatabase("tx35"));
-        ASSERT_TRUE(st::addRecord({start, int32_t(period), unit, text}));
-    }
-    static void setMemo(const std::string& text) {
-        ASSERT_TRUE(st::selectDatabase("bw35"));
-        ASSERT_TRUE(st::addRecord({text}));
-    }
-    static void addContact(const std::string& name, const std::string& phone = "", const std::string& remark = "") {
-        ASSERT_TRUE(st::selectDatabase("lxr35"));
-        ASSERT_TRUE(st::addRecord({name, phone, remark}));
-    }
     static void searchFor(const std::string& keyword) {
         ui::setText(kMain, "编辑框关键词", keyword);
         search::searchAll();
@@ -117,14 +72,6 @@ protected:
         return rows;
     }
 
-    static std::vector<ui::ShownDialog> messages() {
-        std::vector<ui::ShownDialog> out;
-        for (const ui::ShownDialog& d : ui::shownDialogs()) {
-            if (d.kind == ui::DialogKind::MessageBox) out.push_back(d);
-        }
-        return out;
-    }
-
     // The cells of one sheet as texts, row by row up to its used size.
     static std::vector<std::vector<std::string>> cellsOf(const sheet::Worksheet& s) {
         std::vector<std::vector<std::string>> rows;
@@ -137,7 +84,6 @@ protected:
         return rows;
     }
 
-    std::string dir_;
     int ended_ = -1;
 };
 
