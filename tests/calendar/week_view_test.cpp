@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <QTabBar>
 
 namespace pages {
 namespace {
@@ -141,6 +142,21 @@ TEST_F(WeekView, DiaryChangeShowsOnceTheDiaryBoxLosesTheFocus) {
     ui::setFocus(kMain, "编辑框关键词");
     QApplication::processEvents();
     EXPECT_EQ(cell(4, 3), "new line");
+}
+
+TEST_F(WeekView, ClickingTheWeekViewTabAfterWritingShowsTheNewText) {
+    startOnToday();
+    QWidget* box = find(kMain, "编辑框_本日志");
+    QApplication::setActiveWindow(windowWidget(kMain));
+    ui::setFocus(kMain, "编辑框_本日志");
+    QTest::keyClicks(box, "tab click");
+    // The user turns to the week view with the mouse; the tab takes the focus from the diary box.
+    auto* bar = find(kMain, "选择夹_视图")->findChild<QTabBar*>();
+    ASSERT_NE(bar, nullptr);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+    QApplication::processEvents();
+    EXPECT_EQ(ui::getInt(kMain, "选择夹_视图", "page"), 1);
+    EXPECT_EQ(cell(4, 3), "tab click");
 }
 
 TEST_F(WeekView, RefreshMenuRebuildsAndPutsTheCalendarBack) {

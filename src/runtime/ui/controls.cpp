@@ -294,6 +294,9 @@ public:
         bar_->setDrawBase(false);
         bar_->setExpanding(false);
         bar_->setObjectName(QStringLiteral("tabs"));
+        // A click on a tab takes the keyboard focus, so the control that had it sees it go
+        // (the diary box rebuilds the week view then, before the week page shows).
+        bar_->setFocusPolicy(Qt::StrongFocus);
     }
     QTabBar* bar() const { return bar_; }
     QWidget* page(int i) const { return i >= 0 && i < pages_.size() ? pages_[i] : nullptr; }

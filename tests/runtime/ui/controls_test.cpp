@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTabBar>
 #include <QTest>
 #include <QToolButton>
 
@@ -79,6 +80,24 @@ TEST_F(ControlsTest, UpDownArrowsStepWithinTheirRangeAndTypingIsRefused) {
     // Hiding the box hides its arrows.
     ui::setBool(W, "编辑框2", "visible", false);
     EXPECT_TRUE(arrows->isHidden());
+}
+
+TEST_F(ControlsTest, ClickingATabTakesTheFocusFromTheControlThatHadIt) {
+    ASSERT_TRUE(ui::loadWindow(W));
+    reveal(W, "编辑框_本日志");
+    record("onDiaryBoxFocusLost");
+    QWidget* diary = widget(W, "编辑框_本日志");
+    diary->setFocus(Qt::MouseFocusReason);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(diary->hasFocus());
+    // The tab strip of the view tab control: a click on the week view's tab.
+    auto* bar = widget(W, "选择夹_视图")->findChild<QTabBar*>();
+    ASSERT_NE(bar, nullptr);
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ui::getInt(W, "选择夹_视图", "page"), 1);
+    EXPECT_FALSE(diary->hasFocus());
+    EXPECT_EQ(names(), std::vector<std::string>{"onDiaryBoxFocusLost"});
 }
 
 TEST_F(ControlsTest, SelectionCountsBytes) {
