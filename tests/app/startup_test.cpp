@@ -57,7 +57,10 @@ TEST_F(Startup, OnlyTheMissingCompanionIsRewritten) {
     std::vector<std::string> before;
     for (const char* f : kSixFiles) before.push_back(runtime::readFile(path("/data/") + f));
     ASSERT_TRUE(runtime::deleteFile(path("/data/bw35.edt")));
-    setenv("XDG_RUNTIME_DIR", makeTempFolder("qb_shell_run2").c_str(), 1);  // a new process, in effect
+    // A new process, in effect: this process holds the lock of the first start for its life.
+    const std::string secondRun = runFolder_ + "/second";
+    ASSERT_TRUE(runtime::createDirectory(secondRun));
+    setenv("XDG_RUNTIME_DIR", secondRun.c_str(), 1);
     ASSERT_TRUE(start());
     EXPECT_TRUE(runtime::fileExists(path("/data/bw35.edt")));
     for (int i = 0; i < 6; ++i) {
