@@ -613,13 +613,32 @@ private:
         if (programWriting()) return;
         const QString now = plain_->toPlainText();
         if (def().maxBytes > 0 && getTextLength(ss(now)) > def().maxBytes) {
-            // Refuse what the user typed beyond the limit: the box keeps its text.
-            const int pos = std::min<int>(int(last_.size()), std::max(0, plain_->textCursor().position() -
-                                                                            int(now.size() - last_.size())));
-            ProgramWriteScope scope;
-            QSignalBlocker block(plain_);
-            plain_->setPlainText(last_);
-            setPlainSelection(pos, pos);
+            // The user's edit replaced the middle of the old text, between a start and an end
+            // that both texts share. Of what it put there, keep as much as fits, as the system's
+            // edit boxes do with a paste; a keystroke beyond the limit is thus refused whole, and
+            // deleting from a longer text that the program wrote is still possible.
+            const qsizetype common = std::min(now.size(), last_.size());
+            qsizetype prefix = 0;
+            while (prefix < common && now[prefix] == last_[prefix]) ++prefix;
+            if (prefix > 0 && now[prefix - 1].isHighSurrogate()) --prefix;
+            qsizetype suffix = 0;
+            while (suffix < common - prefix && now[now.size() - 1 - suffix] == last_[last_.size() - 1 - suffix])
+                ++suffix;
+            if (suffix > 0 && now[now.size() - suffix].isLowSurrogate()) --suffix;
+            const QString start = last_.left(prefix), end = last_.right(suffix);
+            const QString inserted = now.mid(prefix, now.size() - prefix - suffix);
+            const int room = std::max(0, def().maxBytes - getTextLength(ss(start + end)));
+            const QString fits = qs(getLeftText(ss(inserted), room));
+            const QString next = start + fits + end;
+            {
+                ProgramWriteScope scope;
+                QSignalBlocker block(plain_);
+                plain_->setPlainText(next);
+                setPlainSelection(int(start.size() + fits.size()), int(start.size() + fits.size()));
+            }
+            if (next == last_) return;
+            last_ = next;
+            raise(event::kChanged);
             return;
         }
         last_ = now;

@@ -3,6 +3,7 @@
 // combo box, the progress bar, picture boxes and components.
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -11,6 +12,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "runtime/base/text.h"
 #include "runtime/ui/widgets/picture_box.h"
 #include "ui_test_support.h"
 
@@ -48,6 +50,37 @@ TEST_F(ControlsTest, MultiLineBoxRefusesTypingBeyondItsBytes) {
     EXPECT_EQ(ui::getText(N, "编辑框提醒内容"), text68 + "中");
     QTest::keyClicks(box, "x");  // 71: refused
     EXPECT_EQ(ui::getText(N, "编辑框提醒内容"), text68 + "中");
+}
+
+TEST_F(ControlsTest, MultiLineBoxKeepsThePartOfAPasteThatFits) {
+    ASSERT_TRUE(ui::loadWindow(N));
+    auto* box = widgetAs<QPlainTextEdit>(N, "编辑框提醒内容");
+    ASSERT_NE(box, nullptr);
+    // 40 Chinese characters and an emoji: 84 bytes, more than the box's 70.
+    QString longText;
+    for (int i = 0; i < 40; ++i) longText += QChar(0x4E00 + i);
+    longText += QString::fromUtf8("\xF0\x9F\x98\x80");
+    QApplication::clipboard()->setText(longText);
+    box->paste();
+    const std::string kept = ui::getText(N, "编辑框提醒内容");
+    EXPECT_EQ(runtime::getTextLength(kept), 70);
+    EXPECT_EQ(QString::fromStdString(kept), longText.left(35));
+
+    // Into the middle of a text: the end stays, and the paste fills only the room left.
+    ui::setText(N, "编辑框提醒内容", std::string(60, 'a') + "end");
+    QTextCursor c = box->textCursor();
+    c.setPosition(30);
+    box->setTextCursor(c);
+    QApplication::clipboard()->setText(QStringLiteral("1234567890"));
+    box->paste();
+    EXPECT_EQ(ui::getText(N, "编辑框提醒内容"), std::string(30, 'a') + "1234567" + std::string(30, 'a') + "end");
+    EXPECT_EQ(box->textCursor().position(), 37);
+
+    // A text longer than the limit, written by the program, can still be shortened by the user.
+    ui::setText(N, "编辑框提醒内容", std::string(80, 'z'));
+    box->moveCursor(QTextCursor::End);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    EXPECT_EQ(ui::getText(N, "编辑框提醒内容"), std::string(79, 'z'));
 }
 
 TEST_F(ControlsTest, UpDownArrowsStepWithinTheirRangeAndTypingIsRefused) {
