@@ -811,7 +811,13 @@ public:
             if (!programWriting()) raise(event::kChanged);
         });
         adopt(combo_);
-        if (combo_->lineEdit()) watch(combo_->lineEdit(), kAllInput);
+        if (QLineEdit* edit = combo_->lineEdit()) {
+            // The unit boxes are 35 pixels wide: beside the style's arrow their edit field has
+            // room for one character only if the line edit's own side margins go (and the text
+            // cursor after that character may stand on the field's last pixel).
+            edit->setTextMargins(-2, 0, -3, 0);
+            watch(edit, kAllInput);
+        }
     }
     bool set(std::string_view p, const Value& v) override {
         int64_t n = 0;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -81,6 +82,29 @@ TEST_F(ControlsTest, MultiLineBoxKeepsThePartOfAPasteThatFits) {
     box->moveCursor(QTextCursor::End);
     QTest::keyClick(box, Qt::Key_Backspace);
     EXPECT_EQ(ui::getText(N, "编辑框提醒内容"), std::string(79, 'z'));
+}
+
+TEST_F(ControlsTest, NarrowUnitComboShowsItsCharacterWhole) {
+    const char* E = "EditPeriodicItemWindow";
+    ASSERT_TRUE(ui::loadWindow(E));
+    ui::setBool(E, "", "visible", true);
+    auto* combo = widgetAs<QComboBox>(E, "组合框循环单位");
+    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(combo->width(), 35);
+    QLineEdit* edit = combo->lineEdit();
+    ASSERT_NE(edit, nullptr);
+    for (const char* unit : {"年", "月", "周", "日"}) {
+        ui::setText(E, "组合框循环单位", unit);
+        // Unscrolled, the cursor after the one character stands a whole character right of
+        // where it stands before it; a field too narrow scrolls the text to show the cursor.
+        edit->home(false);
+        const int before = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+        edit->end(false);
+        const int after = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x();
+        const int advance = edit->fontMetrics().horizontalAdvance(QString::fromUtf8(unit));
+        EXPECT_EQ(after - before, advance) << unit;
+        EXPECT_LT(after, edit->width()) << unit;
+    }
 }
 
 TEST_F(ControlsTest, UpDownArrowsStepWithinTheirRangeAndTypingIsRefused) {
