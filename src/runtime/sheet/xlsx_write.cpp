@@ -80,8 +80,31 @@ std::string cellText(std::string_view text, bool& cut) {
     return clean;
 }
 
+// The reasons a save can meet, in the program's language; the library's own English text is
+// kept only for the unforeseen ones.
 std::string errorText(lxw_error e) {
-    return std::string("保存Excel工作簿失败：") + lxw_strerror(e);
+    const char* why = nullptr;
+    switch (e) {
+        case LXW_ERROR_CREATING_XLSX_FILE:
+            why = "无法创建文件，文件夹不存在或没有写入权限。";
+            break;
+        case LXW_ERROR_CREATING_TMPFILE:
+        case LXW_ERROR_READING_TMPFILE:
+            why = "无法使用临时文件。";
+            break;
+        case LXW_ERROR_MEMORY_MALLOC_FAILED:
+            why = "内存不足。";
+            break;
+        case LXW_ERROR_ZIP_FILE_OPERATION:
+        case LXW_ERROR_ZIP_FILE_ADD:
+        case LXW_ERROR_ZIP_CLOSE:
+        case LXW_ERROR_ZIP_INTERNAL_ERROR:
+            why = "写入文件时出错，磁盘可能已满。";
+            break;
+        default:
+            break;
+    }
+    return std::string("保存Excel工作簿失败：") + (why ? why : lxw_strerror(e));
 }
 
 }  // namespace
