@@ -21,6 +21,8 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QProxyStyle>
+#include <QApplication>
 #include <QPushButton>
 #include <QCheckBox>
 #include <QRadioButton>
@@ -370,10 +372,33 @@ private:
     TabControlWidget* tabs_;
 };
 
+// The forms put a group box's first control 11 to 14 pixels below its top, under a caption
+// sized for a 12-pixel font; this font's line is taller, so its caption is drawn higher up,
+// where the controls leave it whole.
+class GroupCaptionStyle : public QProxyStyle {
+public:
+    static constexpr int kRaise = 3;
+    QRect subControlRect(ComplexControl cc, const QStyleOptionComplex* option, SubControl sc,
+                         const QWidget* widget) const override {
+        QRect r = QProxyStyle::subControlRect(cc, option, sc, widget);
+        if (cc == CC_GroupBox && sc == SC_GroupBoxLabel) r.translate(0, -kRaise);
+        return r;
+    }
+    static GroupCaptionStyle* instance() {
+        static QPointer<GroupCaptionStyle> style;
+        if (!style) {
+            style = new GroupCaptionStyle;
+            style->setParent(qApp);
+        }
+        return style;
+    }
+};
+
 class GroupBox : public WidgetControl {
 public:
     GroupBox(FormWindow& win, const ControlDef& def, QWidget* parent) : WidgetControl(win, def) {
         box_ = new QGroupBox(qs(def.text), parent);
+        box_->setStyle(GroupCaptionStyle::instance());
         adopt(box_);
     }
     QWidget* childParent(int) const override { return box_; }

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QImage>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -104,6 +105,31 @@ TEST_F(ControlsTest, NarrowUnitComboShowsItsCharacterWhole) {
         const int advance = edit->fontMetrics().horizontalAdvance(QString::fromUtf8(unit));
         EXPECT_EQ(after - before, advance) << unit;
         EXPECT_LT(after, edit->width()) << unit;
+    }
+}
+
+TEST_F(ControlsTest, GroupBoxCaptionsStayClearOfTheControlsBelowThem) {
+    ASSERT_TRUE(ui::loadWindow(W));
+    // Each group box with the first control inside it, as the forms place them (11 to 14
+    // pixels below the box's top).
+    const std::pair<const char*, const char*> boxes[] = {
+        {"分组框4", "表格_日志一览"}, {"分组框5", "表格_周期事项一览"}, {"分组框_今日志", "编辑框_本日志"}};
+    for (const auto& [boxName, childName] : boxes) {
+        reveal(W, childName);
+        QWidget* box = widget(W, boxName);
+        QWidget* child = widget(W, childName);
+        ASSERT_NE(box, nullptr);
+        ASSERT_NE(child, nullptr);
+        // The caption alone: where is its lowest dark pixel?
+        child->hide();
+        const QImage image = box->grab().toImage();
+        child->show();
+        int lowestInk = -1;
+        for (int y = 0; y < child->y() + 8 && y < image.height(); ++y)
+            for (int x = 2; x < std::min(image.width(), 80); ++x)
+                if (qGray(image.pixel(x, y)) < 100) lowestInk = y;
+        EXPECT_GE(lowestInk, 0) << boxName << ": the caption shows";
+        EXPECT_LT(lowestInk, child->y()) << boxName << ": the control covers the caption's foot";
     }
 }
 
