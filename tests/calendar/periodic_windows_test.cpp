@@ -131,6 +131,30 @@ TEST_F(PeriodicWindows, ChangingThroughASharedTextActsOnTheFirstInStoreOrder) {
     EXPECT_TRUE(messages().empty());
 }
 
+TEST_F(PeriodicWindows, APeriodBeyondTheIntegerRangeIsHeldAtItsEndNotWrapped) {
+    addItem(at(2024, 3, 7), 1, "日", "long");
+    startOnToday();
+    ASSERT_EQ(listLines(), std::vector<std::string>{"long"});
+    // Typed into the edit window's unlimited box: wrapped to 32 bits these would read 1, -1 and 0.
+    const std::vector<std::pair<const char*, int>> cases = {
+        {"4294967297", 2147483647}, {"-4294967297", -2147483647 - 1}, {"99999999999999999999", 2147483647}};
+    for (const auto& [typed, stored] : cases) {
+        choose(at(2024, 3, 7));
+        ASSERT_EQ(listLines(), std::vector<std::string>{"long"}) << typed;
+        periodicMenu("修改周期性事件", 0);
+        ASSERT_TRUE(ui::isWindowLoaded(kEdit)) << typed;
+        ui::setText(kEdit, "编辑框循环周期", typed);
+        click(kEdit, "按钮周期事项确定");
+        EXPECT_FALSE(ui::isWindowLoaded(kEdit)) << typed;
+        EXPECT_EQ(itemRecords()[0].period, stored) << typed;
+        // So long a period keeps the item on its start day only.
+        EXPECT_EQ(listLines(), std::vector<std::string>{"long"}) << typed;
+        choose(at(2024, 3, 8));
+        EXPECT_TRUE(listLines().empty()) << typed;
+    }
+    EXPECT_TRUE(messages().empty());
+}
+
 TEST_F(PeriodicWindows, EditRefusalsKeepTheWindowAndTheLabelShowsATimeOfDay) {
     addItem(at(2024, 3, 1, 8, 30, 0), 2, "月", "timed");
     startOnToday();
