@@ -142,7 +142,9 @@ void onStartImport() {
     const sheet::ReadResult read = sheet::openWorkbook(ui::getText(kWindow, kPathBox), book);
     const sheet::Worksheet* table = read.ok() ? book.findSheet("sheet1") : nullptr;
     if (!read.ok()) {
+        // Said at once, before the closing steps; the success message is then left out.
         outcome = Outcome::ConnectFailed;
+        ui::showMessageBox("连接失败");
     } else if (!table) {
         outcome = Outcome::NoSheet1;
     } else {
@@ -165,14 +167,16 @@ void onStartImport() {
             mapping.emplace_back(static_cast<int>(ui::getListItemData(kWindow, kColumnList, i)), position);
         }
 
-        const sheet::UsedSize size = table->usedSize();
+        // The rows holding a cell, found from the cells themselves: a stray cell far down and
+        // far right makes the used range huge, and walking it cell by cell would hold the
+        // window for hours.
+        std::vector<int> rows;
+        for (const auto& entry : table->cells()) {
+            const int r = entry.first.first;
+            if (r >= 2 && (rows.empty() || rows.back() != r)) rows.push_back(r);
+        }
         std::vector<std::vector<st::Value>> records;
-        for (int r = 2; r <= size.rows; ++r) {
-            bool anyCell = false;
-            for (int c = 1; c <= size.columns && !anyCell; ++c) {
-                anyCell = table->cell(r, c).kind != sheet::Cell::Kind::Empty;
-            }
-            if (!anyCell) continue;
+        for (const int r : rows) {
             std::vector<st::Value> record(static_cast<std::size_t>(fieldCount));
             for (const auto& [column, position] : mapping) {
                 record[static_cast<std::size_t>(position - 1)] = table->cell(r, column).asText();
@@ -197,13 +201,16 @@ void onStartImport() {
     }
     switch (outcome) {
     case Outcome::ConnectFailed:
-        ui::showMessageBox("连接失败");
         break;
+    // A workbook read without a sheet1 or without data rows was still connected to: the user is
+    // told why nothing came over, then the import ends as every connected one does.
     case Outcome::NoSheet1:
         ui::showMessageBox("这个Excel工作簿中没有名为sheet1的工作表，没有导入任何联系人。", ui::kMbIconInfo);
+        ui::showMessageBox("导入成功！", ui::kMbOkCancel);
         break;
     case Outcome::NoRows:
         ui::showMessageBox("sheet1工作表的标题行下面没有数据，没有导入任何联系人。", ui::kMbIconInfo);
+        ui::showMessageBox("导入成功！", ui::kMbOkCancel);
         break;
     case Outcome::StoreFailed:
         ui::showMessageBox("导入失败，联系人数据库没有任何改动。\n" + storeError, ui::kMbIconError, "错误！");

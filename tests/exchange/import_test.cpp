@@ -195,8 +195,13 @@ TEST_F(ImportTest, AWorkbookWithoutSheet1ImportsNothingAndSaysWhy) {
     tick({0}, 0);
     click("按钮_开始导入联系人");
     EXPECT_TRUE(rowsOf("lxr35").empty());
-    ASSERT_EQ(messages().size(), 1u);
-    EXPECT_NE(messages()[0].text.find("sheet1"), std::string::npos);
+    // Connected all the same: the reason, then the import's own closing message.
+    const auto shown = messages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_NE(shown[0].text.find("sheet1"), std::string::npos);
+    EXPECT_EQ(shown[1].text, "导入成功！");
+    EXPECT_EQ(shown[1].flags, 1);
+    EXPECT_EQ(shown[1].title, "信息：");
     EXPECT_FALSE(ui::isWindowLoaded(kWindow));
 }
 
@@ -205,8 +210,39 @@ TEST_F(ImportTest, AHeaderRowAloneImportsNothingAndSaysWhy) {
     tick({0}, 0);
     click("按钮_开始导入联系人");
     EXPECT_TRUE(rowsOf("lxr35").empty());
-    ASSERT_EQ(messages().size(), 1u);
-    EXPECT_NE(messages()[0].text, "导入成功！");
+    const auto shown = messages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_NE(shown[0].text.find("没有导入任何联系人"), std::string::npos);
+    EXPECT_EQ(shown[1].text, "导入成功！");
+    EXPECT_FALSE(ui::isWindowLoaded(kWindow));
+}
+
+TEST_F(ImportTest, AStrayCellFarDownAndRightStillImportsPromptly) {
+    sheet::Workbook book;
+    ASSERT_TRUE(book.setSheetName("Sheet1"));
+    const auto put = [&](int row, int column, const std::string& text) {
+        const std::string at = sheet::cellAddress(row, column);
+        ASSERT_TRUE(book.setStartCell(at));
+        ASSERT_TRUE(book.setEndCell(at));
+        ASSERT_TRUE(book.setValue(text));
+    };
+    put(1, 1, "姓名");
+    put(1, 2, "电话");
+    put(2, 1, "张三");
+    put(2, 2, "138");
+    put(3, 1, "李四");
+    // A used range of a million rows by two thousand columns holding five cells.
+    put(sheet::kMaxRows, 2000, "x");
+    const std::string path = dir_ + "/stray.xlsx";
+    ASSERT_TRUE(sheet::saveWorkbook(book, path).ok);
+    choose(path);
+    ASSERT_EQ(columnLines().size(), 2000u);
+    tick({0, 1}, 0);
+    click("按钮_开始导入联系人");
+    // The stray cell's row is a data row like any other; the rows between hold nothing.
+    EXPECT_EQ(rowsOf("lxr35"), (Rows{{"张三", "138", ""}, {"李四", "", ""}, {"", "", ""}}));
+    ASSERT_FALSE(messages().empty());
+    EXPECT_EQ(messages().back().text, "导入成功！");
 }
 
 TEST_F(ImportTest, ADamagedFileIsReportedAndNeverEndsTheProgram) {
