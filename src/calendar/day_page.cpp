@@ -7,9 +7,10 @@
 //   record found,  text not empty  -> writeField 日志 (the whole text)
 //   no record,     text empty      -> nothing
 //   no record,     text not empty  -> addRecord (day value, whole text)
-// so the diary keeps at most one record per day and never an empty text. Store answers are not
-// examined: a failed write leaves the store as it was and the next change writes the whole text
-// again.
+// so the diary keeps at most one record per day and never an empty text. A failed write leaves the
+// store as it was, the box keeps its text and the next change writes the whole text again. The
+// failure is said once, when a run of failures begins: the text would otherwise be lost without a
+// word as soon as another date is chosen, and a message at every keystroke would stop the typing.
 //
 // Showing a day writes the box's text, which raises onDiaryTextChanged nested for the same date;
 // it finds the record and writes the same text back, or finds none and writes nothing.
@@ -78,6 +79,18 @@ bool findDiary(const store::Condition& condition) {
     return store::findRecord(condition);
 }
 
+// True while the diary's writes fail; the next write that succeeds clears it.
+bool diaryWriteFailing = false;
+
+void noteDiaryWrite(bool stored) {
+    if (!stored && !diaryWriteFailing) {
+        ui::showMessageBox("本日日志未能写入：" + store::lastError() +
+                               "\r\n框中的文字没有丢失，问题排除后再改动一下即可重新保存；在此之前请勿选择其他日期。",
+                           0x10, "错误！");
+    }
+    diaryWriteFailing = !stored;
+}
+
 void setDayCaptions() {
     const std::string date = dateText(chosenDate());
     ui::setProperty(kMainWindow, kDiaryGroup, "caption", "日志-" + date);
@@ -103,14 +116,17 @@ void onDiaryTextChanged() {
     const bool found = findDiary(isDiaryOnCalendarDateForUpdate());
     // Empty means no byte at all: spaces or line breaks are a text like any other.
     const std::string text = ui::getText(kMainWindow, kDiaryBox);
+    bool stored = true;
     if (found && text.empty()) {
-        store::deleteRecords();
-        store::packDatabase();
+        // Once marked, the record is passed over by every lookup: a failed pack loses nothing.
+        stored = store::deleteRecords();
+        if (stored) store::packDatabase();
     } else if (found) {
-        store::writeField(kDiaryText, store::Value{text});
+        stored = store::writeField(kDiaryText, store::Value{text});
     } else if (!text.empty()) {
-        store::addRecord({store::Value{dayValue(chosenDate())}, store::Value{text}});
+        stored = store::addRecord({store::Value{dayValue(chosenDate())}, store::Value{text}});
     }
+    noteDiaryWrite(stored);
 }
 
 void onWeekGridCellSelected() {

@@ -11,7 +11,8 @@ namespace contacts {
 void showMemo();
 
 // Writes the box's whole content into bw of bw35's first record, adding that record when the
-// store has none. Later records are never touched. Failures are not reported.
+// store has none. Later records are never touched. A failed write is reported once, when a run of
+// failures begins; the box keeps its text.
 void onMemoTextChanged();
 
 // Binds "onMemoTextChanged".

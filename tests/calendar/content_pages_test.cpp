@@ -56,6 +56,38 @@ TEST_F(ContentPages, MemoIsWrittenAtEveryChangeAndSurvivesLeavingTheStoreAndARes
     EXPECT_EQ(memoRecords(), std::vector<std::string>{""});  // emptied, never deleted
 }
 
+TEST_F(ContentPages, AFailedMemoWriteIsSaidOnceAndTheNextChangeStoresTheWholeText) {
+    startOnToday();
+    {
+        // Even the first record cannot be added: opening the page says so.
+        FilesCannotGrow full;
+        openPage(2);
+    }
+    EXPECT_TRUE(memoRecords().empty());
+    std::vector<ui::ShownDialog> shown = messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text.rfind("备忘便签未能写入：", 0), 0u) << shown[0].text;
+    EXPECT_NE(shown[0].text.find("bw35"), std::string::npos) << shown[0].text;
+    EXPECT_EQ(shown[0].flags, 0x10);
+    EXPECT_EQ(shown[0].title, "错误！");
+
+    QWidget* box = find(kMain, "编辑框备忘便签");
+    ASSERT_NE(box, nullptr);
+    QTest::keyClicks(box, "milk");
+    EXPECT_EQ(memoRecords(), std::vector<std::string>{"milk"});
+    {
+        FilesCannotGrow full;
+        QTest::keyClicks(box, "tea");
+    }
+    EXPECT_EQ(memoRecords(), std::vector<std::string>{"milk"});
+    EXPECT_EQ(ui::getText(kMain, "编辑框备忘便签").size(), 7u);
+    EXPECT_EQ(messages().size(), 2u);
+    QTest::keyClicks(box, "s");
+    EXPECT_EQ(memoRecords(), std::vector<std::string>{ui::getText(kMain, "编辑框备忘便签")});
+    EXPECT_EQ(memoRecords()[0].size(), 8u);
+    EXPECT_EQ(messages().size(), 2u);
+}
+
 TEST_F(ContentPages, OnlyTheFirstOfSeveralMemoRecordsIsShownAndWritten) {
     ASSERT_TRUE(st::selectDatabase("bw35"));
     ASSERT_TRUE(st::addRecord({st::Value{std::string("first")}}));

@@ -99,6 +99,42 @@ TEST_F(DiaryWriting, ARecordCarryingATimeOfDayIsFoundByItsDateText) {
     EXPECT_EQ(ui::getText(kMain, "编辑框_本日志"), "");
 }
 
+TEST_F(DiaryWriting, AFailedWriteIsSaidOnceAndTheNextChangeStoresTheWholeText) {
+    startOnToday();
+    choose(at(2024, 3, 6));
+    QWidget* box = find(kMain, "编辑框_本日志");
+    ASSERT_NE(box, nullptr);
+    {
+        FilesCannotGrow full;
+        QTest::keyClicks(box, "abc");  // the add fails three times
+    }
+    EXPECT_TRUE(diaryRecords().empty());
+    EXPECT_EQ(ui::getText(kMain, "编辑框_本日志"), "abc");
+    std::vector<ui::ShownDialog> shown = messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text.rfind("本日日志未能写入：", 0), 0u) << shown[0].text;
+    EXPECT_NE(shown[0].text.find("rz35"), std::string::npos) << shown[0].text;  // the store's reason
+    EXPECT_EQ(shown[0].flags, 0x10);
+    EXPECT_EQ(shown[0].title, "错误！");
+
+    QTest::keyClicks(box, "d");
+    std::vector<DiaryRow> rows = diaryRecords();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].text, ui::getText(kMain, "编辑框_本日志"));
+    EXPECT_EQ(rows[0].text.size(), 4u);
+
+    // A later run of failures, now on the found record, is said again, once.
+    {
+        FilesCannotGrow full;
+        QTest::keyClicks(box, "ef");
+    }
+    EXPECT_EQ(diaryRecords()[0].text.size(), 4u);
+    QTest::keyClicks(box, "g");
+    EXPECT_EQ(diaryRecords()[0].text, ui::getText(kMain, "编辑框_本日志"));
+    EXPECT_EQ(diaryRecords()[0].text.size(), 7u);
+    EXPECT_EQ(messages().size(), 2u);
+}
+
 TEST_F(DiaryWriting, AnotherDateRefillsTheBoxWithoutCarryingTextOver) {
     startOnToday();
     addDiary(at(2024, 3, 2), "march second");

@@ -15,6 +15,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QWheelEvent>
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -89,6 +92,29 @@ inline std::vector<std::string> listLines() {
         out.push_back(ui::getListItemText(kMain, "列表框_周期事项", i));
     return out;
 }
+
+// While alive, no file of this process may grow, as on a full disk: every store write fails (its
+// journal cannot be written) and leaves the table file as it was.
+class FilesCannotGrow {
+public:
+    FilesCannotGrow() {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit none = saved_;
+        none.rlim_cur = 0;
+        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
+    }
+    ~FilesCannotGrow() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    FilesCannotGrow(const FilesCannotGrow&) = delete;
+    FilesCannotGrow& operator=(const FilesCannotGrow&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = SIG_DFL;
+};
 
 class CalendarPages : public ProgramFixture {
 protected:
