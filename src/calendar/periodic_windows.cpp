@@ -10,9 +10,6 @@
 //
 // An item is found by its line's text alone: the first record in store order whose 提醒内容 equals
 // the selected line's text byte for byte, so of two items sharing a text the first is acted on.
-#include <algorithm>
-#include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 
@@ -60,13 +57,8 @@ void rebuildWeekViewAndRestoreCalendar() {
 
 // The period as the store keeps it: the box's number ("-" and digits only) truncated to an integer.
 // The edit window's box has no length limit, so a number beyond the integer range is held at the
-// nearest end of it: wrapping would turn "4294967297" into a period of 1, due every day.
-store::Value periodOf(const std::string& text) {
-    const double number = runtime::toNumber(text);
-    constexpr double kLowest = std::numeric_limits<int32_t>::min();
-    constexpr double kHighest = std::numeric_limits<int32_t>::max();
-    return store::Value{runtime::toInteger(std::clamp(number, kLowest, kHighest))};
-}
+// nearest end of it instead of wrapping into a short period.
+store::Value periodOf(const std::string& text) { return store::Value{toHeldInteger(runtime::toNumber(text))}; }
 
 }  // namespace
 

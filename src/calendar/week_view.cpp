@@ -74,7 +74,7 @@ void rebuildWeekView() {
 
     for (int row = 1; row < kRows; ++row) {
         const double height = runtime::toNumber(ui::getText(w, kRowHeightBox));
-        ui::setGridRowHeight(w, g, row, runtime::toInteger(height));
+        ui::setGridRowHeight(w, g, row, toHeldInteger(height));
     }
 
     const runtime::DateTime now = runtime::getCurrentDateTime();

@@ -67,7 +67,13 @@ TEST_F(WeekView, MonthBoundaryAndRowHeightsFromTheSettingsBox) {
     EXPECT_EQ(cell(6, 1), "4.1");
     EXPECT_EQ(cell(6, 0), "2024年4月1日");
     auto* grid = find<WeekGrid>(kMain, "高级表格_周历");
-    for (const auto& [text, height] : std::vector<std::pair<const char*, int>>{{"33", 33}, {"33.9", 33}, {"abc", 0}}) {
+    // Beyond the integer range the number is held at its end, not wrapped (to 33 and to -2^31).
+    const std::vector<std::pair<const char*, int>> cases = {{"33", 33},
+                                                            {"33.9", 33},
+                                                            {"abc", 0},
+                                                            {"4294967329", WeekGrid::kMaxExtent},
+                                                            {"2147483648", WeekGrid::kMaxExtent}};
+    for (const auto& [text, height] : cases) {
         ui::setText(kMain, "编辑框3", text);
         calendar::rebuildWeekView();
         for (int r = 1; r <= 7; ++r) EXPECT_EQ(grid->rowHeight(r), height) << text << " row " << r;
