@@ -209,6 +209,30 @@ TEST_F(SearchTest, ChoosingAContactLineSelectsItsRowAndMarksACellRed) {
     EXPECT_EQ(colour, QColor(255, 0, 0));
 }
 
+TEST_F(SearchTest, AContactLineWhoseRecordWentAwayOnlyOpensTheContactsPage) {
+    fillStores();
+    searchFor("abc");
+    // AbcCorp (record 4) and then every contact leave the store after the search.
+    ASSERT_TRUE(st::selectDatabase("lxr35"));
+    while (st::getRecordCount() > 0) {
+        ASSERT_TRUE(st::goToRecord(1));
+        ASSERT_TRUE(st::deleteRecords());
+        ASSERT_TRUE(st::packDatabase());
+    }
+    ui::setInt(kMain, "选择夹右侧", "page", 1);
+    choose(kContactList, 2);
+    EXPECT_EQ(ui::getInt(kMain, "选择夹右侧", "page"), 3);
+    EXPECT_EQ(st::getRecordCount(), 0);
+}
+
+TEST_F(SearchTest, TheNotFoundContactLineOpensTheContactsPage) {
+    searchFor("abc");
+    ASSERT_EQ(lines(kContactList), (Lines{{"未找到！", 0}}));
+    ui::setInt(kMain, "选择夹右侧", "page", 1);
+    choose(kContactList, 0);
+    EXPECT_EQ(ui::getInt(kMain, "选择夹右侧", "page"), 3);
+}
+
 TEST_F(SearchTest, AContactLineChosenUnderALetterGroupShowsTheWholeList) {
     fillStores();
     addContact("白云", "abc");  // record 5
