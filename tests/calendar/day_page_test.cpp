@@ -152,6 +152,27 @@ TEST_F(DiaryWriting, AnotherDateRefillsTheBoxWithoutCarryingTextOver) {
     EXPECT_EQ(rows[2].text, "x");
 }
 
+TEST_F(DiaryWriting, UndoAfterChoosingAnotherDateCannotBringBackTheOtherDaysText) {
+    startOnToday();
+    choose(at(2024, 3, 4));
+    QWidget* box = find(kMain, "编辑框_本日志");
+    ASSERT_NE(box, nullptr);
+    QTest::keyClicks(box, "monday");
+    choose(at(2024, 3, 5));
+    // Undo in the refilled box has nothing of 4 March to restore, so nothing lands on 5 March.
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ui::getText(kMain, "编辑框_本日志"), "");
+    const std::vector<DiaryRow> rows = diaryRecords();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].day, at(2024, 3, 4).days);
+    EXPECT_EQ(rows[0].text, "monday");
+    // The same keys do undo what was typed on this date.
+    QTest::keyClicks(box, "tuesday");
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_NE(ui::getText(kMain, "编辑框_本日志"), "tuesday");
+    EXPECT_EQ(diaryRecords().size(), ui::getText(kMain, "编辑框_本日志").empty() ? 1u : 2u);
+}
+
 TEST_F(DiaryWriting, AUserClickOnTheCalendarShowsThatDay) {
     startOnToday();
     addDiary(at(2024, 3, 20), "spring");
