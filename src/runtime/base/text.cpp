@@ -8,6 +8,7 @@
 #include <bitset>
 #include <cerrno>
 #include <memory>
+#include <utility>
 
 namespace runtime {
 namespace {
@@ -198,7 +199,11 @@ int findTextReverse(std::string_view text, std::string_view needle, bool ignoreC
 std::string utf8ToGb18030(std::string_view utf8) { return convert("GB18030", "UTF-8", utf8); }
 std::string gb18030ToUtf8(std::string_view gb) { return convert("UTF-8", "GB18030", gb); }
 
-int gbkOffsetToUtf16Index(std::string_view text, int gbkOffset) {
+namespace {
+// Walks whole characters while `fits(gbkOffsetAfter, utf16IndexAfter)` holds and answers where
+// the walk stopped, in both units. A malformed byte counts one of each.
+template <typename Fits>
+std::pair<int, int> walkWhile(std::string_view text, Fits fits) {
     int offset = 0, index = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -206,26 +211,21 @@ int gbkOffsetToUtf16Index(std::string_view text, int gbkOffset) {
         char32_t cp = nextCodePoint(text, pos);
         bool lone = pos - before == 1 && cp >= 0x80;
         int len = lone ? 1 : gbkCharLength(cp);
-        if (offset + len > gbkOffset) break;
+        int units = (!lone && cp >= 0x10000) ? 2 : 1;
+        if (!fits(offset + len, index + units)) break;
         offset += len;
-        index += (!lone && cp >= 0x10000) ? 2 : 1;
+        index += units;
     }
-    return index;
+    return {offset, index};
+}
+}  // namespace
+
+int gbkOffsetToUtf16Index(std::string_view text, int gbkOffset) {
+    return walkWhile(text, [gbkOffset](int offset, int) { return offset <= gbkOffset; }).second;
 }
 
 int utf16IndexToGbkOffset(std::string_view text, int utf16Index) {
-    int offset = 0, index = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t before = pos;
-        char32_t cp = nextCodePoint(text, pos);
-        bool lone = pos - before == 1 && cp >= 0x80;
-        int units = (!lone && cp >= 0x10000) ? 2 : 1;
-        if (index + units > utf16Index) break;
-        index += units;
-        offset += lone ? 1 : gbkCharLength(cp);
-    }
-    return offset;
+    return walkWhile(text, [utf16Index](int, int index) { return index <= utf16Index; }).first;
 }
 
 }  // namespace runtime
