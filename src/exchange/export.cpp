@@ -18,6 +18,7 @@
 #include "runtime/sheet/sheet.h"
 #include "runtime/store/store.h"
 #include "runtime/ui/ui.h"
+#include "search/result_lists.h"
 
 namespace exchange {
 
@@ -28,11 +29,6 @@ namespace st = runtime::store;
 namespace sheet = runtime::sheet;
 
 constexpr const char* kMain = "MainWindow";
-constexpr const char* kDiaryResults = "列表框_日志搜索结果";
-constexpr const char* kReminderResults = "列表框_提醒搜索结果";
-constexpr const char* kMemoResults = "列表框_备忘搜索结果";
-constexpr const char* kContactResults = "列表框_人脉搜索结果";
-constexpr const char* kNotFound = "未找到！";
 
 // A new workbook starts with one sheet, as current spreadsheet programs make them; the export
 // brings it to four.
@@ -89,7 +85,7 @@ std::string row(const char* column, int k) { return column + runtime::toText(k);
 
 // A list holds a search result when it is not empty and its first line is not "未找到！".
 bool holdsResult(const char* list) {
-    return ui::getListItemCount(kMain, list) > 0 && ui::getListItemText(kMain, list, 0) != kNotFound;
+    return ui::getListItemCount(kMain, list) > 0 && ui::getListItemText(kMain, list, 0) != search::kNotFound;
 }
 
 std::string text(const char* field) { return st::valueText(st::readField(field)); }
@@ -108,8 +104,8 @@ bool isDiaryOnResultDate() {
 bool isContactOnResultName() { return text("姓名") == book().value(); }
 
 void onExportResultsButton() {
-    if (!holdsResult(kDiaryResults) && !holdsResult(kReminderResults) && !holdsResult(kMemoResults) &&
-        !holdsResult(kContactResults)) {
+    if (!holdsResult(search::kDiaryList) && !holdsResult(search::kReminderList) && !holdsResult(search::kMemoList) &&
+        !holdsResult(search::kContactList)) {
         ui::showMessageBox("没有任何搜索结果，无需导出！", ui::kMbIconInfo, "信息！");
         return;
     }
@@ -165,28 +161,28 @@ void createExportWorkbook() {
 void exportSearchResults() {
     sheet::Workbook& b = book();
 
-    if (ui::getListItemText(kMain, kDiaryResults, 0) != kNotFound) {
-        const int n = ui::getListItemCount(kMain, kDiaryResults);
+    if (ui::getListItemText(kMain, search::kDiaryList, 0) != search::kNotFound) {
+        const int n = ui::getListItemCount(kMain, search::kDiaryList);
         b.setCurrentSheet(1);
         st::selectDatabase("rz35");
         st::goToFirstRecord();
         for (int k = 1; k <= n; ++k) {
             st::goToFirstRecord();
-            writeCell(row("a", k + 1), ui::getListItemText(kMain, kDiaryResults, k - 1));
+            writeCell(row("a", k + 1), ui::getListItemText(kMain, search::kDiaryList, k - 1));
             // A day deleted since the search finds no record: its row keeps the date alone.
             if (st::findRecord(isDiaryOnResultDate)) writeCell(row("b", k + 1), text("日志"));
         }
         autoFit(row("b", n + 2));
     }
 
-    if (ui::getListItemText(kMain, kReminderResults, 0) != kNotFound) {
-        const int n = ui::getListItemCount(kMain, kReminderResults);
+    if (ui::getListItemText(kMain, search::kReminderList, 0) != search::kNotFound) {
+        const int n = ui::getListItemCount(kMain, search::kReminderList);
         b.setCurrentSheet(2);
         st::selectDatabase("tx35");
         st::goToFirstRecord();
         for (int k = 1; k <= n; ++k) {
-            const std::string line = ui::getListItemText(kMain, kReminderResults, k - 1);
-            const int number = static_cast<int>(ui::getListItemData(kMain, kReminderResults, k - 1));
+            const std::string line = ui::getListItemText(kMain, search::kReminderList, k - 1);
+            const int number = static_cast<int>(ui::getListItemData(kMain, search::kReminderList, k - 1));
             writeCell(row("a", k + 1), line);
             // The line names its record by number; when that number no longer holds an item of
             // the line's date (deleted or changed since the search), the row keeps the date alone
@@ -202,7 +198,7 @@ void exportSearchResults() {
         autoFit(row("d", n + 2));
     }
 
-    if (ui::getListItemText(kMain, kMemoResults, 0) != kNotFound) {
+    if (ui::getListItemText(kMain, search::kMemoList, 0) != search::kNotFound) {
         b.setCurrentSheet(3);
         st::selectDatabase("bw35");
         st::goToFirstRecord();
@@ -210,14 +206,14 @@ void exportSearchResults() {
         autoFit("a2");
     }
 
-    if (ui::getListItemText(kMain, kContactResults, 0) != kNotFound) {
-        const int n = ui::getListItemCount(kMain, kContactResults);
+    if (ui::getListItemText(kMain, search::kContactList, 0) != search::kNotFound) {
+        const int n = ui::getListItemCount(kMain, search::kContactList);
         b.setCurrentSheet(4);
         st::selectDatabase("lxr35");
         st::goToFirstRecord();
         for (int k = 1; k <= n; ++k) {
             st::goToFirstRecord();
-            writeCell(row("a", k + 1), ui::getListItemText(kMain, kContactResults, k - 1));
+            writeCell(row("a", k + 1), ui::getListItemText(kMain, search::kContactList, k - 1));
             // A contact renamed or deleted since the search: the row keeps the name alone.
             if (!st::findRecord(isContactOnResultName)) continue;
             writeCell(row("b", k + 1), text("电话"));

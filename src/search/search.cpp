@@ -4,6 +4,8 @@
 // text, which holds no keyword).
 #include "search/search.h"
 
+#include "search/result_lists.h"
+
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -28,11 +30,6 @@ namespace {
 constexpr const char* kMain = "MainWindow";
 constexpr const char* kKeywordBox = "编辑框关键词";
 constexpr const char* kHint = "请在这里输入关键词并回车...";
-constexpr const char* kDiaryList = "列表框_日志搜索结果";
-constexpr const char* kReminderList = "列表框_提醒搜索结果";
-constexpr const char* kMemoList = "列表框_备忘搜索结果";
-constexpr const char* kContactList = "列表框_人脉搜索结果";
-constexpr const char* kNotFound = "未找到！";
 constexpr const char* kMemoFound = "找到！请点击查看";
 constexpr const char* kCalendar = "月历";
 constexpr const char* kRightTabs = "选择夹右侧";
