@@ -1,13 +1,43 @@
 // The table file engine: creating, opening (with full verification), and changing table files.
-// See table_file.h for the layout. Every change runs in one SQLite transaction over the .edb and
-// its attached .edt (a super-journal makes a change to both atomic) with synchronous=FULL on
-// each, so a completed operation survives a crash and an interrupted one leaves no trace.
+// See table_file.h for the layout.
+//
+// The commit protocol. Typing rewrites one memo (or one record) per key, so a change to one file
+// must be durable after a single flush, and changes to both files, or to several tables at once,
+// must be all-or-nothing after a crash at any point. The two needs get two journal modes:
+//
+//   change                                   files written        journal mode at commit
+//   write of memo fields alone, or of        one                  write-ahead log: one fdatasync
+//     record fields alone; delete mark;                           of the log per commit
+//     binding a blank companion
+//   add of records with memos; a write of    table + companion    rollback journal (TRUNCATE) on
+//     both kinds of field; pack                                   both: SQLite's super-journal
+//                                                                 commits the two files at once
+//   protection change (one or more tables)   every table and      rollback journal on all of them
+//                                            companion            in one connection (see
+//                                                                 setPasswordTogether)
+//
+// Write-ahead logs of attached files commit one by one, so a two-file change in WAL mode could
+// leave a memo without its record; ordering the writes and repairing at open would instead have
+// to loosen the open-time check that every memo belongs to a record, and a protection change
+// cannot be ordered at all. The rare two-file changes therefore leave WAL for the duration of
+// their transaction (transaction(true, ...)): leaving WAL checkpoints the log into the file and
+// the mode switch itself is crash-safe in SQLite, so every crash cut is either a WAL-mode file
+// with a log to replay or a rollback-mode file with a hot journal to roll back, both repaired by
+// SQLite when the file is next opened. Typing on a day that has its record stays on the log.
+//
+// Exclusive locking keeps the WAL index in private memory (no -shm file) and the files locked
+// between transactions. The log is checkpointed by SQLite after the commit that brings it past
+// kCheckpointPages (a few hundred keystrokes apart), and cut back to kLogSizeLimit afterwards, so
+// it never grows without bound; closing checkpoints and removes it. synchronous=FULL everywhere:
+// a completed commit survives a power cut. Values are sealed before they reach SQLite, so neither
+// the log nor a journal ever holds a protected value in plain bytes.
 #include "runtime/store/table_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -29,6 +59,10 @@ constexpr int kMaxFields = 255;
 constexpr int kMaxTextWidth = 65535;
 constexpr int64_t kMaxKey = int64_t{1} << 54;  // mk = k * 256 + pos stays far from overflow
 constexpr std::string_view kKeyCheckText = "Quillarbor key check";
+constexpr const char* kLogMode = "wal";
+constexpr const char* kRollbackMode = "truncate";
+constexpr int kCheckpointPages = 1000;
+constexpr int kLogSizeLimit = 4 << 20;
 
 class Stmt {
 public:
@@ -67,19 +101,24 @@ std::string damaged(const std::string& path, const std::string& detail) {
 int execSql(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
 
 // Durability and hygiene settings, per attached database: a PRAGMA without a schema name sets
-// the main file only.
-int configureSchema(sqlite3* db, const std::string& schema) {
-    for (const char* pragma : {".journal_mode=TRUNCATE", ".synchronous=FULL", ".secure_delete=ON"}) {
-        const std::string sql = "PRAGMA " + schema + pragma;
-        const int rc = execSql(db, sql.c_str());
-        if (rc != SQLITE_OK) return rc;
-    }
-    return SQLITE_OK;
+// the main file only. A null journal mode leaves the file's own.
+int configureSchema(sqlite3* db, const std::string& schema, const char* journalMode) {
+    std::string sql = "PRAGMA " + schema + ".synchronous=FULL; PRAGMA " + schema + ".secure_delete=ON; PRAGMA " +
+                      schema + ".journal_size_limit=" + std::to_string(kLogSizeLimit) + ";";
+    if (journalMode) sql += "PRAGMA " + schema + ".journal_mode=" + journalMode + ";";
+    return execSql(db, sql.c_str());
+}
+
+// The journal mode of `schema` after asking for `mode`: SQLite answers with the mode it keeps.
+bool switchJournalMode(sqlite3* db, const std::string& schema, const char* mode) {
+    Stmt s(db, "PRAGMA " + schema + ".journal_mode=" + mode);
+    return s.rc == SQLITE_OK && sqlite3_step(s.s) == SQLITE_ROW &&
+           std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(s.s, 0))) == mode;
 }
 
 // Opens a connection that never creates the file and ignores anything clever a hostile file may
 // carry (triggers, views, untrusted schema functions).
-int openConnection(const std::string& path, sqlite3** db, int flags) {
+int openConnection(const std::string& path, sqlite3** db, int flags, const char* journalMode) {
     *db = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), db, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, nullptr);
     if (rc != SQLITE_OK) return rc;
@@ -87,13 +126,26 @@ int openConnection(const std::string& path, sqlite3** db, int flags) {
     sqlite3_db_config(*db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     sqlite3_db_config(*db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
     sqlite3_db_config(*db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
-    // Exclusive locking keeps the journal open and the file locked between transactions: no
-    // re-validation of the cache and no directory sync for a re-created journal on each commit.
-    rc = execSql(*db,
-                 "PRAGMA temp_store=MEMORY; PRAGMA cell_size_check=ON; PRAGMA mmap_size=0;"
-                 " PRAGMA locking_mode=EXCLUSIVE");
-    if (rc == SQLITE_OK) rc = configureSchema(*db, "main");
+    // Exclusive locking, set before the first read: the files stay locked between transactions,
+    // a journal stays open, and a write-ahead log keeps its index in this process's memory.
+    const std::string setup = "PRAGMA temp_store=MEMORY; PRAGMA cell_size_check=ON; PRAGMA mmap_size=0;"
+                              " PRAGMA locking_mode=EXCLUSIVE; PRAGMA wal_autocheckpoint=" +
+                              std::to_string(kCheckpointPages);
+    rc = execSql(*db, setup.c_str());
+    if (rc == SQLITE_OK) rc = configureSchema(*db, "main", journalMode);
     return rc;
+}
+
+// A commit in exclusive locking mode leaves its journal behind, empty or with a zeroed header:
+// nothing SQLite would roll back. Once the connection is closed such a journal goes.
+void removeSpentJournal(const std::string& path) {
+    const std::string journal = path + "-journal";
+    const int fd = ::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    char first = 0;
+    const ssize_t n = ::read(fd, &first, 1);
+    ::close(fd);
+    if (n == 0 || (n == 1 && first == 0)) ::unlink(journal.c_str());
 }
 
 void closeConnection(sqlite3*& db) {
@@ -253,7 +305,7 @@ std::string creationFailure(sqlite3* db, const std::string& path) {
 template <class Body>
 bool buildFile(const std::string& tmp, const std::string& finalPath, Body body, std::string& error) {
     sqlite3* db = nullptr;
-    int rc = openConnection(tmp, &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    int rc = openConnection(tmp, &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, kRollbackMode);
     if (rc == SQLITE_OK) rc = execSql(db, "BEGIN IMMEDIATE");
     if (rc == SQLITE_OK) rc = body(db);
     if (rc == SQLITE_OK) rc = execSql(db, "COMMIT");
@@ -446,10 +498,10 @@ std::optional<bool> probeProtected(const std::string& path, std::string& error) 
     }
     sqlite3* db = nullptr;
     // Read-write, so that a hot journal left by a crash is rolled back before we look.
-    int rc = openConnection(path, &db, SQLITE_OPEN_READWRITE);
+    int rc = openConnection(path, &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK) {
         closeConnection(db);
-        rc = openConnection(path, &db, SQLITE_OPEN_READONLY);
+        rc = openConnection(path, &db, SQLITE_OPEN_READONLY, nullptr);
     }
     std::optional<bool> result;
     std::string detail;
@@ -465,6 +517,7 @@ std::optional<bool> probeProtected(const std::string& path, std::string& error) 
         detail = db ? sqlite3_errmsg(db) : "无法打开";
     }
     closeConnection(db);
+    removeSpentJournal(path);
     if (!result) error = damaged(path, detail);
     return result;
 }
@@ -489,7 +542,7 @@ std::unique_ptr<TableFile> TableFile::open(const std::string& path, std::optiona
     std::unique_ptr<TableFile> t(new TableFile);
     t->path_ = path;
     t->storeName_ = storeNameOf(path);
-    const int rc = openConnection(path, &t->db_, SQLITE_OPEN_READWRITE);
+    const int rc = openConnection(path, &t->db_, SQLITE_OPEN_READWRITE, kRollbackMode);
     if (rc != SQLITE_OK) {
         error = damaged(path, t->db_ ? sqlite3_errmsg(t->db_) : "无法打开");
         return nullptr;
@@ -498,9 +551,39 @@ std::unique_ptr<TableFile> TableFile::open(const std::string& path, std::optiona
     return t;
 }
 
-TableFile::~TableFile() {
+TableFile::~TableFile() { disconnect(); }
+
+void TableFile::disconnect() {
     for (auto& [sql, stmt] : statements_) sqlite3_finalize(stmt);
+    statements_.clear();
+    if (!db_) return;
+    // Files at rest are in rollback-journal mode, which a read-only medium can still open.
+    if (journalMode_ != kRollbackMode) useJournalMode(kRollbackMode);
     closeConnection(db_);
+    removeSpentJournal(path_);
+    if (!edtPath_.empty()) removeSpentJournal(edtPath_);
+}
+
+// The files were verified at open; here they only come back after another connection let go.
+bool TableFile::connect(std::string& error) {
+    journalMode_ = nullptr;
+    int rc = openConnection(path_, &db_, SQLITE_OPEN_READWRITE, kRollbackMode);
+    if (rc == SQLITE_OK && hasMemo()) {
+        Stmt a(db_, "ATTACH DATABASE ?1 AS edt");
+        rc = a.rc;
+        if (rc == SQLITE_OK) {
+            sqlite3_bind_text(a.s, 1, edtPath_.c_str(), -1, SQLITE_TRANSIENT);
+            rc = sqlite3_step(a.s) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db_);
+        }
+        if (rc == SQLITE_OK) rc = configureSchema(db_, "edt", kRollbackMode);
+    }
+    if (rc == SQLITE_OK) {
+        useJournalMode(kRollbackMode);
+        return true;
+    }
+    error = "无法重新打开表文件：" + path_ + (db_ ? std::string("（") + sqlite3_errmsg(db_) + "）" : std::string());
+    closeConnection(db_);
+    return false;
 }
 
 bool TableFile::hasMemo() const { return hasMemoField(fields_); }
@@ -610,7 +693,7 @@ bool TableFile::load(std::optional<std::string_view> password, std::string& erro
         }
         Stmt a(db_, "ATTACH DATABASE ?1 AS edt");
         if (a.rc == SQLITE_OK) sqlite3_bind_text(a.s, 1, edtPath_.c_str(), -1, SQLITE_TRANSIENT);
-        if (a.rc != SQLITE_OK || sqlite3_step(a.s) != SQLITE_DONE || configureSchema(db_, "edt") != SQLITE_OK ||
+        if (a.rc != SQLITE_OK || sqlite3_step(a.s) != SQLITE_DONE || configureSchema(db_, "edt", kRollbackMode) != SQLITE_OK ||
             !readAppId(db_, "edt", kMemoAppId, detail)) {
             error = "备注文件已损坏：" + edtPath_ + "（" + (detail.empty() ? sqlite3_errmsg(db_) : detail) + "）";
             return false;
@@ -628,6 +711,7 @@ bool TableFile::load(std::optional<std::string_view> password, std::string& erro
             return false;
         }
     }
+    useJournalMode(kRollbackMode);
     if (!loadRecords(error) || !loadMemos(blankCompanion, error)) return false;
     if (blankCompanion && !bindCompanion(error)) return false;
     return true;
@@ -751,7 +835,7 @@ bool TableFile::loadMemos(bool blankCompanion, std::string& error) {
 // A blank companion meets its table: it takes the table's file id and an empty memo for every
 // record, in one transaction.
 bool TableFile::bindCompanion(std::string& error) {
-    const bool ok = transaction([&] {
+    const bool ok = transaction(false, [&] {
         sqlite3_stmt* h = statement("UPDATE edt.qb_memo_file SET file_id=?1 WHERE id=1");
         if (!h) return false;
         sqlite3_bind_blob(h, 1, fileId_.data(), static_cast<int>(fileId_.size()), SQLITE_TRANSIENT);
@@ -776,19 +860,43 @@ bool TableFile::bindCompanion(std::string& error) {
     return ok;
 }
 
+// Puts both files in `mode`; journalMode_ names the mode only when both are known to be in it.
+bool TableFile::useJournalMode(const char* mode) {
+    if (journalMode_ == mode) return true;
+    journalMode_ = nullptr;
+    if (!switchJournalMode(db_, "main", mode) || (hasMemo() && !switchJournalMode(db_, "edt", mode))) return false;
+    journalMode_ = mode;
+    return true;
+}
+
 // A deferred BEGIN: only the files a change actually writes join its commit, so a memo write
-// commits the .edt alone, without a super-journal over both files.
+// commits the .edt's log alone. A change to both files first puts both in rollback-journal mode,
+// where the commit over the two is atomic; the next one-file change puts them back on the log.
+// A file that cannot take the log (a read-only medium, say) commits one-file changes in rollback
+// mode: slower, just as safe.
 template <class Body>
-bool TableFile::transaction(Body body) {
-    int rc = execSql(db_, "BEGIN");
-    if (rc != SQLITE_OK) return failWrite(rc);
-    if (body()) {
-        rc = execSql(db_, "COMMIT");
-        if (rc == SQLITE_OK) return true;
-        failWrite(rc);
+bool TableFile::transaction(bool bothFiles, Body body) {
+    if (!db_) {
+        error_ = "表文件未能打开：" + path_;
+        return false;
     }
-    if (!sqlite3_get_autocommit(db_)) execSql(db_, "ROLLBACK");
-    return false;
+    if (bothFiles && hasMemo()) {
+        if (!useJournalMode(kRollbackMode)) {
+            return failWrite(sqlite3_errcode(db_) == SQLITE_OK ? SQLITE_ERROR : sqlite3_errcode(db_));
+        }
+    } else {
+        useJournalMode(kLogMode);
+    }
+    bool ok = false;
+    int rc = execSql(db_, "BEGIN");
+    if (rc != SQLITE_OK) {
+        failWrite(rc);
+    } else if (body()) {
+        rc = execSql(db_, "COMMIT");
+        ok = rc == SQLITE_OK || failWrite(rc);
+    }
+    if (!ok && !sqlite3_get_autocommit(db_)) execSql(db_, "ROLLBACK");
+    return ok;
 }
 
 sqlite3_stmt* TableFile::statement(const std::string& sql) {
@@ -805,10 +913,11 @@ sqlite3_stmt* TableFile::statement(const std::string& sql) {
     return s;
 }
 
-bool TableFile::failWrite(int rc) {
+bool TableFile::failWrite(int rc, sqlite3* db) {
+    if (!db) db = db_;
     const int primary = rc & 0xFF;
-    const int err = sqlite3_system_errno(db_);
-    const std::string detail = std::string("（") + sqlite3_errmsg(db_) + "）";
+    const int err = db ? sqlite3_system_errno(db) : 0;
+    const std::string detail = std::string("（") + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)) + "）";
     if (primary == SQLITE_FULL || err == ENOSPC) {
         error_ = "磁盘空间不足，未能写入 " + path_ + detail;
     } else if (primary == SQLITE_READONLY || err == EROFS || err == EACCES || err == EPERM) {
@@ -824,7 +933,7 @@ bool TableFile::failWrite(int rc) {
 }
 
 bool TableFile::bindValue(sqlite3_stmt* stmt, int index, int64_t key, int fieldIndex, const Value& value,
-                          const Protection& protection) {
+                          const Protection& protection, sqlite3* db) {
     const FieldDef& f = fields_[fieldIndex];
     int rc;
     if (protection.on()) {
@@ -841,7 +950,7 @@ bool TableFile::bindValue(sqlite3_stmt* stmt, int index, int64_t key, int fieldI
         const std::string& s = std::get<std::string>(value);
         rc = sqlite3_bind_text64(stmt, index, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
     }
-    return rc == SQLITE_OK || failWrite(rc);
+    return rc == SQLITE_OK || failWrite(rc, db);
 }
 
 bool TableFile::storeCells(const Row& row, const std::vector<std::pair<int, Value>>& cells,
@@ -966,7 +1075,7 @@ bool TableFile::addRecords(const std::vector<std::vector<Value>>& records) {
         added.push_back(std::move(row));
     }
     if (added.empty()) return true;
-    if (!transaction([&] {
+    if (!transaction(true, [&] {
             for (const Row& row : added) {
                 if (!insertRow(row)) return false;
             }
@@ -999,8 +1108,10 @@ bool TableFile::writeCells(int number, const std::vector<std::pair<int, Value>>&
         }
         normalized.emplace_back(i, std::move(v));
     }
+    bool memo = false, record = false;
+    for (const auto& [i, v] : normalized) (fields_[i].type == FieldType::Memo ? memo : record) = true;
     Row& row = rows_[number - 1];
-    if (!transaction([&] { return storeCells(row, normalized, protection_); })) {
+    if (!transaction(memo && record, [&] { return storeCells(row, normalized, protection_); })) {
         setLastError(error_);
         return false;
     }
@@ -1016,7 +1127,7 @@ bool TableFile::markDeleted(int number) {
     }
     Row& row = rows_[number - 1];
     if (row.deleted) return true;
-    if (!transaction([&] {
+    if (!transaction(false, [&] {
             sqlite3_stmt* s = statement("UPDATE main.qb_records SET deleted=1 WHERE k=?1");
             if (!s) return false;
             sqlite3_bind_int64(s, 1, row.key);
@@ -1038,7 +1149,7 @@ bool TableFile::pack() {
         if (row.deleted) gone.push_back(row.key);
     }
     if (gone.empty()) return true;
-    if (!transaction([&] {
+    if (!transaction(true, [&] {
             if (const int rc = execSql(db_, "DELETE FROM main.qb_records WHERE deleted=1"); rc != SQLITE_OK) {
                 return failWrite(rc);
             }
@@ -1062,7 +1173,69 @@ bool TableFile::pack() {
     return true;
 }
 
-bool TableFile::setPassword(std::string_view password) {
+bool TableFile::setPassword(std::string_view password) { return setPasswordTogether({this}, password); }
+
+bool TableFile::reseal(sqlite3* db, const std::string& tableSchema, const std::string& memoSchema,
+                       const Protection& next) {
+    Stmt h(db, "UPDATE " + tableSchema + ".qb_table SET salt=?1, opslimit=?2, memlimit=?3, key_check=?4 WHERE id=1");
+    if (h.rc != SQLITE_OK) return failWrite(h.rc, db);
+    if (next.on()) {
+        const std::string check = keyCheckValue(next, fileId_);
+        sqlite3_bind_blob(h.s, 1, next.params.salt.data(), static_cast<int>(next.params.salt.size()),
+                          SQLITE_TRANSIENT);
+        sqlite3_bind_int64(h.s, 2, static_cast<sqlite3_int64>(next.params.opslimit));
+        sqlite3_bind_int64(h.s, 3, static_cast<sqlite3_int64>(next.params.memlimit));
+        sqlite3_bind_blob(h.s, 4, check.data(), static_cast<int>(check.size()), SQLITE_TRANSIENT);
+    }
+    int rc = sqlite3_step(h.s);
+    if (rc != SQLITE_DONE) return failWrite(rc, db);
+    std::string sets;
+    int columns = 0;
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+        if (fields_[i].type == FieldType::Memo) continue;
+        sets += std::string(columns ? ", " : "") + "f" + std::to_string(i + 1) + "=?" + std::to_string(columns + 2);
+        ++columns;
+    }
+    Stmt r(db, "UPDATE " + tableSchema + ".qb_records SET " + (columns ? sets : "k=k") + " WHERE k=?1");
+    Stmt m(db, hasMemo() ? "UPDATE " + memoSchema + ".qb_memos SET v=?1 WHERE mk=?2" : "SELECT 1");
+    if (r.rc != SQLITE_OK || m.rc != SQLITE_OK) return failWrite(r.rc != SQLITE_OK ? r.rc : m.rc, db);
+    for (const Row& row : rows_) {
+        sqlite3_bind_int64(r.s, 1, row.key);
+        int n = 1;
+        for (std::size_t i = 0; i < fields_.size(); ++i) {
+            if (fields_[i].type == FieldType::Memo) continue;
+            if (!bindValue(r.s, ++n, row.key, static_cast<int>(i), row.values[i], next, db)) return false;
+        }
+        rc = sqlite3_step(r.s);
+        sqlite3_reset(r.s);
+        if (rc != SQLITE_DONE) return failWrite(rc, db);
+        for (std::size_t i = 0; i < fields_.size(); ++i) {
+            if (fields_[i].type != FieldType::Memo) continue;
+            if (!bindValue(m.s, 1, row.key, static_cast<int>(i), row.values[i], next, db)) return false;
+            sqlite3_bind_int64(m.s, 2, row.key * 256 + static_cast<int64_t>(i + 1));
+            rc = sqlite3_step(m.s);
+            sqlite3_reset(m.s);
+            if (rc != SQLITE_DONE) return failWrite(rc, db);
+            if (sqlite3_changes(db) != 1) {
+                error_ = "表文件已损坏，未能写入 " + path_ + "（备注不在文件中）";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// A protection change re-seals every value of every table given, and the stores must never be
+// left some under the old password and some under the new one: the start-up asks the diary
+// file alone, so a mixed state locks the user out. The tables' own connections let go of their
+// files, and one connection attaches all of them (the first table file as main, up to five
+// tables with companions within SQLite's ten attached files) in rollback-journal mode: SQLite
+// then commits the transaction through a super-journal in the data folder, which makes the
+// commit over every file a single point: a crash before it rolls every file back at its next
+// open, a crash after it leaves every file new. An intent record of our own would need its own
+// roll-forward for sealed values we could not recompute without the key; SQLite already has one.
+// The tables then reconnect in write-ahead-log mode; memory follows only a committed change.
+bool TableFile::setPasswordTogether(const std::vector<TableFile*>& tables, std::string_view password) {
     Protection next;
     if (!password.empty()) {
         next.params = paramsForPassword(password);
@@ -1073,38 +1246,69 @@ bool TableFile::setPassword(std::string_view password) {
             return false;
         }
     }
-    if (!next.on() && !protection_.on()) return true;
-    if (next.on() && protection_.on() && next.key == protection_.key) return true;
-    std::vector<std::pair<int, Value>> cells;
-    if (!transaction([&] {
-            sqlite3_stmt* h =
-                statement("UPDATE main.qb_table SET salt=?1, opslimit=?2, memlimit=?3, key_check=?4 WHERE id=1");
-            if (!h) return false;
-            if (next.on()) {
-                const std::string check = keyCheckValue(next, fileId_);
-                sqlite3_bind_blob(h, 1, next.params.salt.data(), static_cast<int>(next.params.salt.size()),
-                                  SQLITE_TRANSIENT);
-                sqlite3_bind_int64(h, 2, static_cast<sqlite3_int64>(next.params.opslimit));
-                sqlite3_bind_int64(h, 3, static_cast<sqlite3_int64>(next.params.memlimit));
-                sqlite3_bind_blob(h, 4, check.data(), static_cast<int>(check.size()), SQLITE_TRANSIENT);
-            } else {
-                for (int i = 1; i <= 4; ++i) sqlite3_bind_null(h, i);
-            }
-            const int rc = sqlite3_step(h);
-            sqlite3_reset(h);
-            if (rc != SQLITE_DONE) return failWrite(rc);
-            for (const Row& row : rows_) {
-                cells.clear();
-                for (std::size_t i = 0; i < fields_.size(); ++i) cells.emplace_back(static_cast<int>(i), row.values[i]);
-                if (!storeCells(row, cells, next)) return false;
-            }
-            return true;
-        })) {
-        setLastError(error_);
+    std::vector<TableFile*> changing;
+    for (TableFile* t : tables) {
+        const bool same = next.on() ? t->protection_.on() && next.key == t->protection_.key : !t->protection_.on();
+        if (!same && std::find(changing.begin(), changing.end(), t) == changing.end()) changing.push_back(t);
+    }
+    if (changing.empty()) return true;
+    if (changing.size() > 5) {
+        setLastError("一次更改密码的表太多");
         return false;
     }
-    protection_ = std::move(next);
-    notify();
+    for (TableFile* t : changing) t->disconnect();
+    TableFile* first = changing.front();
+    sqlite3* db = nullptr;
+    std::string error;
+    int rc = openConnection(first->path_, &db, SQLITE_OPEN_READWRITE, kRollbackMode);
+    const auto attach = [&](const std::string& file, const std::string& schema) {
+        if (rc != SQLITE_OK) return;
+        Stmt a(db, "ATTACH DATABASE ?1 AS " + schema);
+        rc = a.rc;
+        if (rc != SQLITE_OK) return;
+        sqlite3_bind_text(a.s, 1, file.c_str(), -1, SQLITE_TRANSIENT);
+        rc = sqlite3_step(a.s) == SQLITE_DONE ? SQLITE_OK : sqlite3_extended_errcode(db);
+        if (rc == SQLITE_OK) rc = configureSchema(db, schema, kRollbackMode);
+        if (rc == SQLITE_OK && !switchJournalMode(db, schema, kRollbackMode)) rc = SQLITE_ERROR;
+    };
+    const auto schemaOf = [](std::size_t i, const char* kind) { return std::string(kind) + std::to_string(i); };
+    if (rc == SQLITE_OK && !switchJournalMode(db, "main", kRollbackMode)) rc = SQLITE_ERROR;
+    for (std::size_t i = 0; i < changing.size(); ++i) {
+        if (i > 0) attach(changing[i]->path_, schemaOf(i, "t"));
+        if (changing[i]->hasMemo()) attach(changing[i]->edtPath_, schemaOf(i, "m"));
+    }
+    bool ok = rc == SQLITE_OK || first->failWrite(rc, db);
+    if (ok) {
+        rc = execSql(db, "BEGIN");
+        ok = rc == SQLITE_OK || first->failWrite(rc, db);
+    }
+    for (std::size_t i = 0; ok && i < changing.size(); ++i) {
+        ok = changing[i]->reseal(db, i == 0 ? "main" : schemaOf(i, "t"), schemaOf(i, "m"), next);
+        if (!ok) error = changing[i]->error_;
+    }
+    if (ok) {
+        rc = execSql(db, "COMMIT");
+        ok = rc == SQLITE_OK || first->failWrite(rc, db);
+    }
+    if (!ok && error.empty()) error = first->error_;
+    if (db && !sqlite3_get_autocommit(db)) execSql(db, "ROLLBACK");
+    closeConnection(db);
+    for (TableFile* t : changing) {
+        removeSpentJournal(t->path_);
+        if (t->hasMemo()) removeSpentJournal(t->edtPath_);
+        std::string reconnectError;
+        if (!t->connect(reconnectError) && error.empty()) error = reconnectError;
+    }
+    if (!ok) {
+        setLastError(error);
+        return false;
+    }
+    for (TableFile* t : changing) t->protection_ = next;
+    for (TableFile* t : changing) t->notify();
+    if (!error.empty()) {
+        setLastError(error);
+        return false;
+    }
     return true;
 }
 

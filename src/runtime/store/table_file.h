@@ -4,7 +4,7 @@
 // over both files, and memory follows only once that transaction has committed, so a failed
 // write leaves the table, on disk and in memory, as it was.
 //
-// File layout (both files are SQLite databases in rollback-journal mode):
+// File layout (both files are SQLite databases; see table_file.cpp for their journal modes):
 //   .edb  qb_table   one row: magic, format version, file id, protection (salt, Argon2id
 //                    limits, key-check value; NULL when unprotected)
 //         qb_fields  pos -> name, type, width
@@ -86,6 +86,9 @@ public:
     bool markDeleted(int number);
     bool pack();
     bool setPassword(std::string_view password);
+    // Re-seals every table given (and its companion) under the password, or unprotects them
+    // all with an empty one, in one commit over all their files: all or none.
+    static bool setPasswordTogether(const std::vector<TableFile*>& tables, std::string_view password);
     bool copyStructure(const std::string& newPath);
     bool isProtected() const { return protection_.on(); }
 
@@ -101,17 +104,26 @@ private:
     bool loadMemos(bool blankCompanion, std::string& error);
     bool bindCompanion(std::string& error);
     bool hasMemo() const;
-    // Runs `body` inside one transaction over both files; false (with the reason as the last
-    // error) when the body or the commit fails, after rolling back.
+    // Runs `body` inside one transaction; false (with the reason as the last error) when the
+    // body or the commit fails, after rolling back. `bothFiles` says the body may write the
+    // table file and its companion: such a change commits in rollback-journal mode.
     template <class Body>
-    bool transaction(Body body);
+    bool transaction(bool bothFiles, Body body);
+    // Re-seals the header, every record and every memo under `next`, through `db` where this
+    // table's files are attached as `tableSchema` and `memoSchema`.
+    bool reseal(sqlite3* db, const std::string& tableSchema, const std::string& memoSchema, const Protection& next);
+    // The connection: opened (in rollback-journal mode) with the companion attached, or closed
+    // so that another connection may take the files.
+    bool connect(std::string& error);
+    void disconnect();
+    bool useJournalMode(const char* mode);
     sqlite3_stmt* statement(const std::string& sql);
     bool bindValue(sqlite3_stmt* stmt, int index, int64_t key, int fieldIndex, const Value& value,
-                   const Protection& protection);
+                   const Protection& protection, sqlite3* db = nullptr);
     bool storeCells(const Row& row, const std::vector<std::pair<int, Value>>& cells, const Protection& protection);
     bool insertRow(const Row& row);
     void notify();
-    bool failWrite(int rc);
+    bool failWrite(int rc, sqlite3* db = nullptr);
 
     sqlite3* db_ = nullptr;
     std::string path_, edtPath_, storeName_, fileId_;
@@ -122,6 +134,7 @@ private:
     std::map<std::string, sqlite3_stmt*> statements_;
     std::map<int, std::function<void()>> observers_;
     int nextObserver_ = 1;
+    const char* journalMode_ = nullptr;  // kLogMode or kRollbackMode when both files are in it
     std::string error_;  // the reason of the last failed step, for the caller's last error
 };
 

@@ -1,0 +1,75 @@
+// The commit protocol as typing meets it: a keystroke on a record that exists costs one flush of
+// one file, and the write-ahead log behind it stays bounded however long the typing goes on.
+// Flushes are counted by standing in for fdatasync and fsync in this test program.
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "store_fixture.h"
+
+namespace {
+std::atomic<int> flushes{0};
+
+template <class Fn>
+Fn next(const char* name) {
+    return reinterpret_cast<Fn>(::dlsym(RTLD_NEXT, name));
+}
+}  // namespace
+
+extern "C" int fdatasync(int fd) {
+    static const auto real = next<int (*)(int)>("fdatasync");
+    ++flushes;
+    return real(fd);
+}
+
+extern "C" int fsync(int fd) {
+    static const auto real = next<int (*)(int)>("fsync");
+    ++flushes;
+    return real(fd);
+}
+
+namespace store_test {
+namespace {
+
+class CommitTest : public StoreTest {
+protected:
+    static std::uintmax_t sizeOf(const std::string& file) {
+        std::error_code ec;
+        const std::uintmax_t n = std::filesystem::file_size(file, ec);
+        return ec ? 0 : n;
+    }
+};
+
+TEST_F(CommitTest, AKeystrokeOnAnExistingRecordIsOneFlushAndTheLogStaysBounded) {
+    openNew("rz35.edb", {{"日期", st::FieldType::DateTime}, {"日志", st::FieldType::Memo}});
+    ASSERT_TRUE(st::addRecord({date(45000), text("今")}));
+    std::string typed(20000, 'a');  // a long day: several pages per commit
+    ASSERT_TRUE(st::writeField("日志", st::Value{typed}));  // the first keystroke after a two-file change
+    std::vector<int> perKey;
+    std::uintmax_t largestLog = 0;
+    for (int k = 0; k < 400; ++k) {
+        typed += k % 40 == 39 ? "\n" : "字";
+        const int before = flushes;
+        ASSERT_TRUE(st::writeField("日志", st::Value{typed})) << st::lastError();
+        perKey.push_back(flushes - before);
+        largestLog = std::max({largestLog, sizeOf(path("rz35.edt-wal")), sizeOf(path("rz35.edb-wal"))});
+    }
+    std::vector<int> sorted = perKey;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted[sorted.size() / 2], 1);
+    EXPECT_EQ(sorted[sorted.size() * 99 / 100], 1);  // the checkpoints are rare
+    EXPECT_GT(sorted.back(), 1);                        // and they do happen
+    EXPECT_GT(largestLog, 0u);
+    EXPECT_LE(largestLog, 8u << 20);
+    EXPECT_FALSE(std::filesystem::exists(path("rz35.edt-shm")));
+    ASSERT_TRUE(st::closeDatabase());
+    for (const char* left : {"rz35.edb-wal", "rz35.edt-wal", "rz35.edb-journal", "rz35.edt-journal"}) {
+        EXPECT_FALSE(std::filesystem::exists(path(left))) << left;
+    }
+    ASSERT_TRUE(st::openDatabase(path("rz35.edb")));
+    EXPECT_EQ(st::valueText(st::readField("日志")), typed);
+}
+
+}  // namespace
+}  // namespace store_test
