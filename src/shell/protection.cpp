@@ -1,6 +1,7 @@
 #include "shell/protection.h"
 
 #include <string>
+#include <vector>
 
 #include "runtime/store/store.h"
 #include "runtime/ui/ui.h"
@@ -22,10 +23,12 @@ struct StoreProvider {
 constexpr StoreProvider kStores[] = {
     {"rz35", "数据库提供者_日志"}, {"tx35", "数据库提供者_事项"}, {"bw35", ""}, {"lxr35", "数据库提供者_联系人"}};
 
-// A store that is not open cannot be selected, and the current table is then another store's:
-// it must not get this store's password, so such a store counts as refusing it.
-bool setStorePassword(const StoreProvider& s, const std::string& password) {
-    return st::selectDatabase(s.store) && st::setDatabasePassword(password);
+// The stores change their password in one all-or-nothing step: the next start asks the diary
+// file alone, so stores left some protected and some not would lock the user out.
+std::vector<std::string> storeNames() {
+    std::vector<std::string> names;
+    for (const StoreProvider& s : kStores) names.emplace_back(s.store);
+    return names;
 }
 
 void setProviderPassword(const StoreProvider& s, const std::string& password) {
@@ -40,23 +43,14 @@ void showState(bool protectedNow) {
 }  // namespace
 
 void setPasswordOnAllTables() {
-    int taken = 0;
-    for (const StoreProvider& s : kStores) {
-        if (!setStorePassword(s, databasePassword)) break;
-        ++taken;
-        setProviderPassword(s, databasePassword);
-    }
-    if (taken == 4) {
+    // A store that is not open refuses, and then none of the four takes the password.
+    const bool taken = st::setDatabasePasswordOnTables(storeNames(), databasePassword);
+    st::selectDatabase("lxr35");
+    if (taken) {
+        for (const StoreProvider& s : kStores) setProviderPassword(s, databasePassword);
         ui::showMessageBox("数据库加密成功", ui::kMbIconInfo, "信息！");
         return;
     }
-    // Stores left half protected would lock the user out at the next start, which asks the
-    // diary file alone: the stores that took the password give it up again. A provider follows
-    // its file, so one whose store keeps the password keeps it too.
-    for (int i = 0; i < taken; ++i) {
-        if (setStorePassword(kStores[i], std::string())) setProviderPassword(kStores[i], std::string());
-    }
-    st::selectDatabase("lxr35");
     showState(false);
     ui::showMessageBox("数据库加密失败！", ui::kMbIconInfo, "信息！");
 }
@@ -81,11 +75,15 @@ void onEncryptCheckClicked() {
             ui::setBool(kMain, "选择框_加密", "checked", true);
             return;
         }
-        // The results are not looked at: every provider is told the stores are open now.
-        for (const StoreProvider& s : kStores) {
-            setStorePassword(s, std::string());
-            setProviderPassword(s, std::string());
+        // The results are not looked at: the stores that are open give up the password together,
+        // and every provider is told the stores are open now.
+        std::vector<std::string> open;
+        for (const std::string& name : storeNames()) {
+            if (st::findOpenTable(name)) open.push_back(name);
         }
+        st::setDatabasePasswordOnTables(open, std::string());
+        st::selectDatabase("lxr35");
+        for (const StoreProvider& s : kStores) setProviderPassword(s, std::string());
         ui::showMessageBox("数据库已经取消加密！", ui::kMbIconInfo, "信息！");
         ui::setText(kMain, "标签_加密状态", "未加密");
     }

@@ -389,6 +389,16 @@ bool setDatabasePassword(std::string_view password) {
     return t && t->setPassword(password);
 }
 
+bool setDatabasePasswordOnTables(const std::vector<std::string>& storeNamesOrPaths, std::string_view password) {
+    std::vector<TableFile*> tables;
+    for (const std::string& name : storeNamesOrPaths) {
+        TableFile* t = find(name);
+        if (!t) return fail("没有打开名为“" + name + "”的表");
+        tables.push_back(t);
+    }
+    return TableFile::setPasswordTogether(tables, password);
+}
+
 namespace testing {
 void setKeyDerivationCost(uint64_t opslimit, uint64_t memlimit) { detail::setKdfLimitsForTesting(opslimit, memlimit); }
 void setKeyDerivationMaximum(uint64_t opslimit, uint64_t memlimit) {

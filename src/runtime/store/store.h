@@ -95,6 +95,9 @@ bool appendRecordsFrom(std::string_view sourceName, const Condition& condition);
 bool copyDatabaseStructure(const std::string& newPath);
 bool isDatabaseEncrypted(const std::string& path);
 bool setDatabasePassword(std::string_view password);
+// The same for several open tables at once, all or none: after a crash at any point every one
+// of them is under its old protection or every one under the new. At most five tables.
+bool setDatabasePasswordOnTables(const std::vector<std::string>& storeNamesOrPaths, std::string_view password);
 
 // ---- The same table as an object ----
 class Table {

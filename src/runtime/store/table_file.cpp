@@ -19,16 +19,20 @@
 // Write-ahead logs of attached files commit one by one, so a two-file change in WAL mode could
 // leave a memo without its record; ordering the writes and repairing at open would instead have
 // to loosen the open-time check that every memo belongs to a record, and a protection change
-// cannot be ordered at all. The rare two-file changes therefore leave WAL for the duration of
-// their transaction (transaction(true, ...)): leaving WAL checkpoints the log into the file and
-// the mode switch itself is crash-safe in SQLite, so every crash cut is either a WAL-mode file
-// with a log to replay or a rollback-mode file with a hot journal to roll back, both repaired by
-// SQLite when the file is next opened. Typing on a day that has its record stays on the log.
+// cannot be ordered at all. So a two-file change first puts both files in rollback-journal mode
+// (leaving WAL checkpoints the log into the file), and the next one-file change puts them back on
+// the log (transaction, useJournalMode). SQLite makes each switch crash-safe: every crash cut is
+// a WAL-mode file with a log to replay or a rollback-mode file with a hot journal (and perhaps a
+// super-journal) to roll back, and SQLite repairs either when the file is next opened. Typing on
+// a day that has its record stays on the log; the day's first key and emptying it pay the
+// switches. Files at rest (opened, closed) are in rollback-journal mode, as a read-only medium
+// needs them.
 //
 // Exclusive locking keeps the WAL index in private memory (no -shm file) and the files locked
 // between transactions. The log is checkpointed by SQLite after the commit that brings it past
-// kCheckpointPages (a few hundred keystrokes apart), and cut back to kLogSizeLimit afterwards, so
-// it never grows without bound; closing checkpoints and removes it. synchronous=FULL everywhere:
+// kCheckpointPages (about a hundred keystrokes apart on a 20 KB day, more on a shorter one), and
+// cut back to kLogSizeLimit afterwards, so it never grows without bound; closing checkpoints and
+// removes it, and removes the spent journals exclusive locking leaves. synchronous=FULL everywhere:
 // a completed commit survives a power cut. Values are sealed before they reach SQLite, so neither
 // the log nor a journal ever holds a protected value in plain bytes.
 #include "runtime/store/table_file.h"

@@ -1,6 +1,7 @@
 // The commit protocol as typing meets it: a keystroke on a record that exists costs one flush of
 // one file, and the write-ahead log behind it stays bounded however long the typing goes on.
-// Flushes are counted by standing in for fdatasync and fsync in this test program.
+// Flushes are counted by standing in for fdatasync and fsync in this test program. Closing
+// leaves neither a log nor an empty journal beside the files.
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -41,7 +42,7 @@ protected:
     }
 };
 
-TEST_F(CommitTest, AKeystrokeOnAnExistingRecordIsOneFlushAndTheLogStaysBounded) {
+TEST_F(CommitTest, OneFlushPerKeystrokeABoundedLogAndNoLogOrJournalAfterClose) {
     openNew("rz35.edb", {{"日期", st::FieldType::DateTime}, {"日志", st::FieldType::Memo}});
     ASSERT_TRUE(st::addRecord({date(45000), text("今")}));
     std::string typed(20000, 'a');  // a long day: several pages per commit
@@ -55,11 +56,12 @@ TEST_F(CommitTest, AKeystrokeOnAnExistingRecordIsOneFlushAndTheLogStaysBounded) 
         perKey.push_back(flushes - before);
         largestLog = std::max({largestLog, sizeOf(path("rz35.edt-wal")), sizeOf(path("rz35.edb-wal"))});
     }
-    std::vector<int> sorted = perKey;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted[sorted.size() / 2], 1);
-    EXPECT_EQ(sorted[sorted.size() * 99 / 100], 1);  // the checkpoints are rare
-    EXPECT_GT(sorted.back(), 1);                        // and they do happen
+    // A checkpoint costs the keystroke that triggers it and the next one (which restarts the log)
+    // a flush or two more; with a 20 KB day that is every ninety-odd keystrokes, rarer for less.
+    const auto slow = std::count_if(perKey.begin(), perKey.end(), [](int n) { return n > 1; });
+    EXPECT_EQ(std::count(perKey.begin(), perKey.end(), 1), std::ssize(perKey) - slow);
+    EXPECT_GE(slow, 1);
+    EXPECT_LE(slow, std::ssize(perKey) / 25);
     EXPECT_GT(largestLog, 0u);
     EXPECT_LE(largestLog, 8u << 20);
     EXPECT_FALSE(std::filesystem::exists(path("rz35.edt-shm")));

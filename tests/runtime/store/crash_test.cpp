@@ -1,12 +1,16 @@
 // Crashes at any moment: a child process writes records and memos in a loop and reports each
 // completed operation through a pipe; we kill it with SIGKILL at random moments, reopen, and
-// check that every reported operation is there and nothing is half-written.
+// check that every reported operation is there and nothing is half-written. The same for
+// protection changes over four stores: after every kill all four open under one password, the
+// one the last reported change set or the one of the change in flight.
+// QB_CRASH_KILLS raises the kills of the typing and protection runs (CI keeps the default).
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <random>
 
 #include "store_fixture.h"
@@ -30,18 +34,35 @@ std::string memoOf(int k) {
 
 int victim(int k, int count) { return static_cast<int>((static_cast<int64_t>(k) * 7919) % count) + 1; }
 
+// What operation k is: the mixed workload, or typing, where most operations rewrite one memo
+// (one file, on the log) between the two-file ones that add a day, rewrite both files, or pack.
+enum class Kind { Add, Modify, Delete, Pack, Keystroke };
+bool typing = false;
+
+Kind kindOf(int k) {
+    const int kind = k % 10;
+    if (!typing) return kind <= 5 ? Kind::Add : kind <= 7 ? Kind::Modify : kind == 8 ? Kind::Delete : Kind::Pack;
+    return kind <= 1 ? Kind::Add : kind <= 5 ? Kind::Keystroke : kind == 6 ? Kind::Modify : kind == 7 ? Kind::Delete
+                                                                                                  : Kind::Pack;
+}
+
+int killsFromEnvironment(int fallback) {
+    const char* n = std::getenv("QB_CRASH_KILLS");
+    return n && std::atoi(n) > 0 ? std::atoi(n) : fallback;
+}
+
 // Operation k on the model; the same on the store in runOp. Pure functions of k and the state.
 void applyModel(std::vector<Rec>& model, int k) {
-    const int kind = k % 10;
+    const Kind kind = kindOf(k);
     const int count = static_cast<int>(model.size());
-    if (kind <= 5) {
+    if (kind == Kind::Add) {
         model.push_back({k, "t" + std::to_string(k), memoOf(k), false});
-    } else if (kind <= 7) {
+    } else if (kind == Kind::Modify || kind == Kind::Keystroke) {
         if (count == 0) return;
         Rec& r = model[victim(k, count) - 1];
-        r.t = "u" + std::to_string(k);
+        if (kind == Kind::Modify) r.t = "u" + std::to_string(k);
         r.m = memoOf(k);
-    } else if (kind == 8) {
+    } else if (kind == Kind::Delete) {
         if (count > 0) model[victim(k, count) - 1].deleted = true;
     } else {
         std::erase_if(model, [](const Rec& r) { return r.deleted; });
@@ -49,17 +70,20 @@ void applyModel(std::vector<Rec>& model, int k) {
 }
 
 bool runOp(int k) {
-    const int kind = k % 10;
+    const Kind kind = kindOf(k);
     const int count = st::getRecordCount();
-    if (kind <= 5) {
+    if (kind == Kind::Add) {
         return st::addRecord({st::Value{int32_t{k}}, st::Value{"t" + std::to_string(k)}, st::Value{memoOf(k)}});
     }
-    if (kind <= 7) {
+    if (kind == Kind::Keystroke) {
+        return count == 0 || (st::goToRecord(victim(k, count)) && st::writeField("m", st::Value{memoOf(k)}));
+    }
+    if (kind == Kind::Modify) {
         if (count == 0) return true;
         return st::goToRecord(victim(k, count)) &&
                st::modifyRecord({std::nullopt, st::Value{"u" + std::to_string(k)}, st::Value{memoOf(k)}});
     }
-    if (kind == 8) return count == 0 || (st::goToRecord(victim(k, count)) && st::deleteRecords());
+    if (kind == Kind::Delete) return count == 0 || (st::goToRecord(victim(k, count)) && st::deleteRecords());
     return st::packDatabase();
 }
 
@@ -159,6 +183,136 @@ protected:
 TEST_F(CrashTest, KilledWritersLoseNothingCompletedAndTearNothing) { run(110, {}, 2024); }
 
 TEST_F(CrashTest, KilledWritersOfAProtectedTable) { run(40, "pw", 77); }
+
+TEST_F(CrashTest, KilledTypistLosesNoKeystrokeAndTearsNoDay) {
+    typing = true;
+    run(killsFromEnvironment(30), "pw", 4242);
+    typing = false;
+}
+
+// The four stores with their own fields and a few records each; change c sets, changes or
+// removes the password of all four at once.
+class ProtectionCrashTest : public StoreTest {
+protected:
+    struct Store {
+        const char* name;
+        std::vector<st::FieldDef> fields;
+    };
+    const std::vector<Store> stores = {
+        {"rz35", {{"日期", st::FieldType::DateTime}, {"日志", st::FieldType::Memo}}},
+        {"tx35", {{"事项", st::FieldType::Text, 60}, {"内容", st::FieldType::Memo}}},
+        {"bw35", {{"备忘", st::FieldType::Memo}}},
+        {"lxr35", {{"姓名", st::FieldType::Text, 10}, {"电话", st::FieldType::Text, 100}}},
+    };
+    static std::string passwordAfter(int change) {
+        if (change < 0 || change % 3 == 2) return {};
+        return (change % 3 == 0 ? "设" : "改") + std::to_string(change);
+    }
+    static std::string valueOf(int store, int record) {
+        return "值" + std::to_string(store) + "-" + std::to_string(record) + std::string(record * 5, 'x');
+    }
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const Store& s : stores) out.push_back(s.name);
+        return out;
+    }
+    // All four open with the password, and are protected exactly when it is not empty.
+    bool openAll(const std::string& password) {
+        for (const Store& s : stores) {
+            if (st::isDatabaseEncrypted(path(std::string(s.name) + ".edb")) == password.empty()) return false;
+        }
+        for (const Store& s : stores) {
+            if (!st::openDatabase(path(std::string(s.name) + ".edb"),
+                                  password.empty() ? std::nullopt : std::optional<std::string_view>(password))) {
+                st::closeAllDatabases();
+                return false;
+            }
+        }
+        return true;
+    }
+    // Every store holds its records in full, whatever key they are sealed under.
+    void expectContents() {
+        for (std::size_t i = 0; i < stores.size(); ++i) {
+            st::Table* t = st::findOpenTable(stores[i].name);
+            ASSERT_NE(t, nullptr);
+            ASSERT_EQ(t->recordCount(), 12) << stores[i].name;
+            for (int n = 1; n <= 12; ++n) {
+                ASSERT_EQ(st::valueText(t->read(n, static_cast<int>(stores[i].fields.size()))),
+                          valueOf(static_cast<int>(i), n));
+            }
+        }
+    }
+    [[noreturn]] void child(int next, int fd) {
+        if (!openAll(passwordAfter(next - 1))) _exit(3);
+        const int ready = -1;
+        if (::write(fd, &ready, sizeof ready) != sizeof ready) _exit(5);
+        for (int c = next;; ++c) {
+            if (!st::setDatabasePasswordOnTables(names(), passwordAfter(c))) _exit(4);
+            if (::write(fd, &c, sizeof c) != sizeof c) _exit(5);
+        }
+    }
+};
+
+TEST_F(ProtectionCrashTest, KilledProtectionChangesLeaveAllFourUnderOnePassword) {
+    for (std::size_t i = 0; i < stores.size(); ++i) {
+        const std::string file = path(std::string(stores[i].name) + ".edb");
+        ASSERT_TRUE(st::createTable(file, stores[i].fields));
+        ASSERT_TRUE(st::openDatabase(file));
+        for (int n = 1; n <= 12; ++n) {
+            std::vector<st::Value> values(stores[i].fields.size(), st::Value{std::string("v")});
+            values.back() = st::Value{valueOf(static_cast<int>(i), n)};
+            if (stores[i].fields[0].type == st::FieldType::DateTime) values[0] = date(45000 + n);
+            ASSERT_TRUE(st::addRecord(values));
+        }
+    }
+    st::closeAllDatabases();
+    std::mt19937 rng(1106);
+    const int kills = killsFromEnvironment(30);
+    int done = -1, landedInFlight = 0;  // the last change known on disk
+    for (int round = 0; round < kills; ++round) {
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::close(fds[0]);
+            child(done + 1, fds[1]);
+        }
+        ::close(fds[1]);
+        int k = 0, last = done;
+        const int wanted = static_cast<int>(rng() % 3);
+        for (int got = 0; got < wanted && ::read(fds[0], &k, sizeof k) == sizeof k;) {
+            if (k != -1) last = k, ++got;
+        }
+        ::usleep(static_cast<useconds_t>(rng() % 60000));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "child ended by itself with " << WEXITSTATUS(status);
+        while (::read(fds[0], &k, sizeof k) == sizeof k) {
+            if (k != -1) last = k;
+        }
+        ::close(fds[0]);
+        // Each store alone first: all four agree on being protected or not.
+        int protectedCount = 0;
+        for (const Store& s : stores) protectedCount += st::isDatabaseEncrypted(path(std::string(s.name) + ".edb"));
+        ASSERT_TRUE(protectedCount == 0 || protectedCount == 4) << "round " << round << ": mixed protection";
+        if (openAll(passwordAfter(last))) {
+            done = last;
+        } else {
+            ASSERT_TRUE(openAll(passwordAfter(last + 1)))
+                << "round " << round << ": the stores open neither as change " << last << " nor " << last + 1
+                << " left them (" << st::lastError() << ")";
+            done = last + 1;
+            ++landedInFlight;
+        }
+        expectContents();
+        st::closeAllDatabases();
+    }
+    RecordProperty("kills", kills);
+    RecordProperty("changes", done + 1);
+    RecordProperty("inFlightCommitted", landedInFlight);
+}
 
 }  // namespace
 }  // namespace store_test

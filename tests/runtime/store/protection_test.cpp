@@ -80,6 +80,9 @@ TEST_F(ProtectionTest, NoPlainTextInAnyFileOnceProtected) {
     ASSERT_TRUE(st::addRecord({date(1), num(3), text("秘密"), st::Value{kChinese}}));
     ASSERT_TRUE(st::deleteRecords());
     ASSERT_TRUE(st::packDatabase());
+    ASSERT_TRUE(st::goToRecord(1));
+    ASSERT_TRUE(st::writeField("日志", st::Value{kChinese + " v4 " + kAscii}));
+    ASSERT_TRUE(std::filesystem::exists(path("p.edt-wal")));  // the log is among the bytes looked at
     const std::string bytes = allBytes();
     EXPECT_EQ(bytes.find(kAscii), std::string::npos);
     EXPECT_EQ(bytes.find(kChinese), std::string::npos);
@@ -130,6 +133,13 @@ TEST_F(ProtectionTest, FourStoresWithOnePasswordCostOneDerivationPerStart) {
     st::testing::forgetDerivedKeys();  // as a new start would
     for (const char* n : names) ASSERT_TRUE(st::openDatabase(path(n), "同一个密码")) << st::lastError();
     EXPECT_EQ(st::testing::keyDerivations() - before, 2);
+    // A change over all four at once derives the new key once, and so does the start after it.
+    ASSERT_TRUE(st::setDatabasePasswordOnTables({"rz35", "tx35", "bw35", "lxr35"}, "另一个密码"));
+    EXPECT_EQ(st::testing::keyDerivations() - before, 3);
+    st::closeAllDatabases();
+    st::testing::forgetDerivedKeys();
+    for (const char* n : names) ASSERT_TRUE(st::openDatabase(path(n), "另一个密码")) << st::lastError();
+    EXPECT_EQ(st::testing::keyDerivations() - before, 4);
 }
 
 TEST_F(ProtectionTest, StructureCopyKeepsThePassword) {
