@@ -1200,19 +1200,21 @@ bool TableFile::reseal(sqlite3* db, const std::string& tableSchema, const std::s
         sets += std::string(columns ? ", " : "") + "f" + std::to_string(i + 1) + "=?" + std::to_string(columns + 2);
         ++columns;
     }
-    Stmt r(db, "UPDATE " + tableSchema + ".qb_records SET " + (columns ? sets : "k=k") + " WHERE k=?1");
+    Stmt r(db, columns ? "UPDATE " + tableSchema + ".qb_records SET " + sets + " WHERE k=?1" : "SELECT 1");
     Stmt m(db, hasMemo() ? "UPDATE " + memoSchema + ".qb_memos SET v=?1 WHERE mk=?2" : "SELECT 1");
     if (r.rc != SQLITE_OK || m.rc != SQLITE_OK) return failWrite(r.rc != SQLITE_OK ? r.rc : m.rc, db);
     for (const Row& row : rows_) {
-        sqlite3_bind_int64(r.s, 1, row.key);
-        int n = 1;
-        for (std::size_t i = 0; i < fields_.size(); ++i) {
-            if (fields_[i].type == FieldType::Memo) continue;
-            if (!bindValue(r.s, ++n, row.key, static_cast<int>(i), row.values[i], next, db)) return false;
+        if (columns) {
+            sqlite3_bind_int64(r.s, 1, row.key);
+            int n = 1;
+            for (std::size_t i = 0; i < fields_.size(); ++i) {
+                if (fields_[i].type == FieldType::Memo) continue;
+                if (!bindValue(r.s, ++n, row.key, static_cast<int>(i), row.values[i], next, db)) return false;
+            }
+            rc = sqlite3_step(r.s);
+            sqlite3_reset(r.s);
+            if (rc != SQLITE_DONE) return failWrite(rc, db);
         }
-        rc = sqlite3_step(r.s);
-        sqlite3_reset(r.s);
-        if (rc != SQLITE_DONE) return failWrite(rc, db);
         for (std::size_t i = 0; i < fields_.size(); ++i) {
             if (fields_[i].type != FieldType::Memo) continue;
             if (!bindValue(m.s, 1, row.key, static_cast<int>(i), row.values[i], next, db)) return false;

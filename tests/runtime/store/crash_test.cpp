@@ -121,7 +121,9 @@ protected:
         return out;
     }
 
-    void run(int kills, std::string_view password, unsigned seed) {
+    // `pauseMicros`: the longest pause before the kill once the child has reported; the typing
+    // run spreads its kills over the two-file operations, which take far longer than a key.
+    void run(int kills, std::string_view password, unsigned seed, unsigned pauseMicros = 5000) {
         ASSERT_TRUE(st::createTable(path("crash.edb"), fields(), password));
         std::mt19937 rng(seed);
         std::vector<Rec> model;
@@ -148,7 +150,7 @@ protected:
                 while (static_cast<int>(reports.size()) < wanted && ::read(fds[0], &k, sizeof k) == sizeof k) {
                     if (k != -1) reports.push_back(k);  // -1: the child's "opened" marker
                 }
-                ::usleep(static_cast<useconds_t>(rng() % 5000));
+                ::usleep(static_cast<useconds_t>(rng() % pauseMicros));
             }
             ::kill(pid, SIGKILL);
             int status = 0;
@@ -186,7 +188,7 @@ TEST_F(CrashTest, KilledWritersOfAProtectedTable) { run(40, "pw", 77); }
 
 TEST_F(CrashTest, KilledTypistLosesNoKeystrokeAndTearsNoDay) {
     typing = true;
-    run(killsFromEnvironment(30), "pw", 4242);
+    run(killsFromEnvironment(30), "pw", 4242, 150000);
     typing = false;
 }
 
@@ -269,6 +271,8 @@ TEST_F(ProtectionCrashTest, KilledProtectionChangesLeaveAllFourUnderOnePassword)
     std::mt19937 rng(1106);
     const int kills = killsFromEnvironment(30);
     int done = -1, landedInFlight = 0;  // the last change known on disk
+    long changeMicros = 200000;
+    const auto micros = [](auto d) { return static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(d).count()); };
     for (int round = 0; round < kills; ++round) {
         int fds[2];
         ASSERT_EQ(::pipe(fds), 0);
@@ -279,12 +283,19 @@ TEST_F(ProtectionCrashTest, KilledProtectionChangesLeaveAllFourUnderOnePassword)
             child(done + 1, fds[1]);
         }
         ::close(fds[1]);
+        // The kill lands anywhere in a change: the pause spans the time a change has been taking.
         int k = 0, last = done;
-        const int wanted = static_cast<int>(rng() % 3);
+        const int wanted = 1 + static_cast<int>(rng() % 2);
+        auto reported = std::chrono::steady_clock::now();
         for (int got = 0; got < wanted && ::read(fds[0], &k, sizeof k) == sizeof k;) {
-            if (k != -1) last = k, ++got;
+            const auto now = std::chrono::steady_clock::now();
+            if (k != -1) {
+                if (got > 0) changeMicros = (3 * changeMicros + micros(now - reported)) / 4;
+                last = k, ++got;
+            }
+            reported = now;
         }
-        ::usleep(static_cast<useconds_t>(rng() % 60000));
+        ::usleep(static_cast<useconds_t>(rng() % (changeMicros + 1)));
         ::kill(pid, SIGKILL);
         int status = 0;
         ::waitpid(pid, &status, 0);
