@@ -7,8 +7,9 @@
 //
 //   change                                   files written        journal mode at commit
 //   write of memo fields alone, or of        one                  write-ahead log: one fdatasync
-//     record fields alone; delete mark;                           of the log per commit
-//     binding a blank companion
+//     record fields alone; binding a                              of the log per commit
+//     blank companion
+//   delete mark (a pack follows)             table file           whichever mode it is in
 //   add of records with memos; a write of    table + companion    rollback journal (TRUNCATE) on
 //     both kinds of field; pack                                   both: SQLite's super-journal
 //                                                                 commits the two files at once
@@ -20,8 +21,8 @@
 // leave a memo without its record; ordering the writes and repairing at open would instead have
 // to loosen the open-time check that every memo belongs to a record, and a protection change
 // cannot be ordered at all. So a two-file change first puts both files in rollback-journal mode
-// (leaving WAL checkpoints the log into the file), and the next one-file change puts them back on
-// the log (transaction, useJournalMode). SQLite makes each switch crash-safe: every crash cut is
+// (leaving WAL checkpoints the log into the file), and a one-file change puts the file it writes
+// back on the log (transaction, useJournalMode). SQLite makes each switch crash-safe: every crash cut is
 // a WAL-mode file with a log to replay or a rollback-mode file with a hot journal (and perhaps a
 // super-journal) to roll back, and SQLite repairs either when the file is next opened. Typing on
 // a day that has its record stays on the log; the day's first key and emptying it pay the
@@ -562,7 +563,7 @@ void TableFile::disconnect() {
     statements_.clear();
     if (!db_) return;
     // Files at rest are in rollback-journal mode, which a read-only medium can still open.
-    if (journalMode_ != kRollbackMode) useJournalMode(kRollbackMode);
+    useJournalMode(kBothFiles, kRollbackMode);
     closeConnection(db_);
     removeSpentJournal(path_);
     if (!edtPath_.empty()) removeSpentJournal(edtPath_);
@@ -570,7 +571,7 @@ void TableFile::disconnect() {
 
 // The files were verified at open; here they only come back after another connection let go.
 bool TableFile::connect(std::string& error) {
-    journalMode_ = nullptr;
+    journalMode_[0] = journalMode_[1] = nullptr;
     int rc = openConnection(path_, &db_, SQLITE_OPEN_READWRITE, kRollbackMode);
     if (rc == SQLITE_OK && hasMemo()) {
         Stmt a(db_, "ATTACH DATABASE ?1 AS edt");
@@ -582,7 +583,7 @@ bool TableFile::connect(std::string& error) {
         if (rc == SQLITE_OK) rc = configureSchema(db_, "edt", kRollbackMode);
     }
     if (rc == SQLITE_OK) {
-        useJournalMode(kRollbackMode);
+        useJournalMode(kBothFiles, kRollbackMode);
         return true;
     }
     error = "无法重新打开表文件：" + path_ + (db_ ? std::string("（") + sqlite3_errmsg(db_) + "）" : std::string());
@@ -697,8 +698,8 @@ bool TableFile::load(std::optional<std::string_view> password, std::string& erro
         }
         Stmt a(db_, "ATTACH DATABASE ?1 AS edt");
         if (a.rc == SQLITE_OK) sqlite3_bind_text(a.s, 1, edtPath_.c_str(), -1, SQLITE_TRANSIENT);
-        if (a.rc != SQLITE_OK || sqlite3_step(a.s) != SQLITE_DONE || configureSchema(db_, "edt", kRollbackMode) != SQLITE_OK ||
-            !readAppId(db_, "edt", kMemoAppId, detail)) {
+        if (a.rc != SQLITE_OK || sqlite3_step(a.s) != SQLITE_DONE ||
+            configureSchema(db_, "edt", kRollbackMode) != SQLITE_OK || !readAppId(db_, "edt", kMemoAppId, detail)) {
             error = "备注文件已损坏：" + edtPath_ + "（" + (detail.empty() ? sqlite3_errmsg(db_) : detail) + "）";
             return false;
         }
@@ -715,7 +716,7 @@ bool TableFile::load(std::optional<std::string_view> password, std::string& erro
             return false;
         }
     }
-    useJournalMode(kRollbackMode);
+    useJournalMode(kBothFiles, kRollbackMode);
     if (!loadRecords(error) || !loadMemos(blankCompanion, error)) return false;
     if (blankCompanion && !bindCompanion(error)) return false;
     return true;
@@ -839,7 +840,7 @@ bool TableFile::loadMemos(bool blankCompanion, std::string& error) {
 // A blank companion meets its table: it takes the table's file id and an empty memo for every
 // record, in one transaction.
 bool TableFile::bindCompanion(std::string& error) {
-    const bool ok = transaction(false, [&] {
+    const bool ok = transaction(kCompanion, [&] {
         sqlite3_stmt* h = statement("UPDATE edt.qb_memo_file SET file_id=?1 WHERE id=1");
         if (!h) return false;
         sqlite3_bind_blob(h, 1, fileId_.data(), static_cast<int>(fileId_.size()), SQLITE_TRANSIENT);
@@ -864,32 +865,38 @@ bool TableFile::bindCompanion(std::string& error) {
     return ok;
 }
 
-// Puts both files in `mode`; journalMode_ names the mode only when both are known to be in it.
-bool TableFile::useJournalMode(const char* mode) {
-    if (journalMode_ == mode) return true;
-    journalMode_ = nullptr;
-    if (!switchJournalMode(db_, "main", mode) || (hasMemo() && !switchJournalMode(db_, "edt", mode))) return false;
-    journalMode_ = mode;
-    return true;
+// Puts each of `files` in `mode`: true when all of them are in it.
+bool TableFile::useJournalMode(Files files, const char* mode) {
+    bool ok = true;
+    for (int f = 0; f < 2; ++f) {
+        if (!(files & (1 << f)) || (f == 1 && !hasMemo()) || journalMode_[f] == mode) continue;
+        journalMode_[f] = nullptr;
+        if (switchJournalMode(db_, f == 0 ? "main" : "edt", mode)) {
+            journalMode_[f] = mode;
+        } else {
+            ok = false;
+        }
+    }
+    return ok;
 }
 
 // A deferred BEGIN: only the files a change actually writes join its commit, so a memo write
 // commits the .edt's log alone. A change to both files first puts both in rollback-journal mode,
-// where the commit over the two is atomic; the next one-file change puts them back on the log.
-// A file that cannot take the log (a read-only medium, say) commits one-file changes in rollback
-// mode: slower, just as safe.
+// where the commit over the two is atomic; the next one-file change puts that file back on the
+// log, and only that file. A file that cannot take the log (a read-only medium, say) commits
+// one-file changes in rollback mode: slower, just as safe.
 template <class Body>
-bool TableFile::transaction(bool bothFiles, Body body) {
+bool TableFile::transaction(Files files, Body body) {
     if (!db_) {
         error_ = "表文件未能打开：" + path_;
         return false;
     }
-    if (bothFiles && hasMemo()) {
-        if (!useJournalMode(kRollbackMode)) {
+    if (files == kBothFiles && hasMemo()) {
+        if (!useJournalMode(kBothFiles, kRollbackMode)) {
             return failWrite(sqlite3_errcode(db_) == SQLITE_OK ? SQLITE_ERROR : sqlite3_errcode(db_));
         }
-    } else {
-        useJournalMode(kLogMode);
+    } else if (files != kTableFileOnce) {
+        useJournalMode(files, kLogMode);
     }
     bool ok = false;
     int rc = execSql(db_, "BEGIN");
@@ -1079,7 +1086,7 @@ bool TableFile::addRecords(const std::vector<std::vector<Value>>& records) {
         added.push_back(std::move(row));
     }
     if (added.empty()) return true;
-    if (!transaction(true, [&] {
+    if (!transaction(kBothFiles, [&] {
             for (const Row& row : added) {
                 if (!insertRow(row)) return false;
             }
@@ -1115,7 +1122,8 @@ bool TableFile::writeCells(int number, const std::vector<std::pair<int, Value>>&
     bool memo = false, record = false;
     for (const auto& [i, v] : normalized) (fields_[i].type == FieldType::Memo ? memo : record) = true;
     Row& row = rows_[number - 1];
-    if (!transaction(memo && record, [&] { return storeCells(row, normalized, protection_); })) {
+    const Files files = memo && record ? kBothFiles : memo ? kCompanion : kTableFile;
+    if (!transaction(files, [&] { return storeCells(row, normalized, protection_); })) {
         setLastError(error_);
         return false;
     }
@@ -1131,7 +1139,7 @@ bool TableFile::markDeleted(int number) {
     }
     Row& row = rows_[number - 1];
     if (row.deleted) return true;
-    if (!transaction(false, [&] {
+    if (!transaction(kTableFileOnce, [&] {
             sqlite3_stmt* s = statement("UPDATE main.qb_records SET deleted=1 WHERE k=?1");
             if (!s) return false;
             sqlite3_bind_int64(s, 1, row.key);
@@ -1153,7 +1161,7 @@ bool TableFile::pack() {
         if (row.deleted) gone.push_back(row.key);
     }
     if (gone.empty()) return true;
-    if (!transaction(true, [&] {
+    if (!transaction(kBothFiles, [&] {
             if (const int rc = execSql(db_, "DELETE FROM main.qb_records WHERE deleted=1"); rc != SQLITE_OK) {
                 return failWrite(rc);
             }

@@ -104,11 +104,14 @@ private:
     bool loadMemos(bool blankCompanion, std::string& error);
     bool bindCompanion(std::string& error);
     bool hasMemo() const;
-    // Runs `body` inside one transaction; false (with the reason as the last error) when the
-    // body or the commit fails, after rolling back. `bothFiles` says the body may write the
-    // table file and its companion: such a change commits in rollback-journal mode.
+    // The files a change writes: the table file, the companion, or both. A one-off change to the
+    // table file (a delete mark, which a pack follows) commits in whatever mode the file is in.
+    enum Files { kTableFile = 1, kCompanion = 2, kBothFiles = 3, kTableFileOnce = 4 };
+    // Runs `body` inside one transaction that writes `files`; false (with the reason as the last
+    // error) when the body or the commit fails, after rolling back. A change to both files
+    // commits in rollback-journal mode, a change to one on that file's write-ahead log.
     template <class Body>
-    bool transaction(bool bothFiles, Body body);
+    bool transaction(Files files, Body body);
     // Re-seals the header, every record and every memo under `next`, through `db` where this
     // table's files are attached as `tableSchema` and `memoSchema`.
     bool reseal(sqlite3* db, const std::string& tableSchema, const std::string& memoSchema, const Protection& next);
@@ -116,7 +119,7 @@ private:
     // so that another connection may take the files.
     bool connect(std::string& error);
     void disconnect();
-    bool useJournalMode(const char* mode);
+    bool useJournalMode(Files files, const char* mode);
     sqlite3_stmt* statement(const std::string& sql);
     bool bindValue(sqlite3_stmt* stmt, int index, int64_t key, int fieldIndex, const Value& value,
                    const Protection& protection, sqlite3* db = nullptr);
@@ -134,7 +137,8 @@ private:
     std::map<std::string, sqlite3_stmt*> statements_;
     std::map<int, std::function<void()>> observers_;
     int nextObserver_ = 1;
-    const char* journalMode_ = nullptr;  // kLogMode or kRollbackMode when both files are in it
+    // Per file (table file, companion): kLogMode or kRollbackMode once known to be in it.
+    const char* journalMode_[2] = {nullptr, nullptr};
     std::string error_;  // the reason of the last failed step, for the caller's last error
 };
 

@@ -42,8 +42,9 @@ bool typing = false;
 Kind kindOf(int k) {
     const int kind = k % 10;
     if (!typing) return kind <= 5 ? Kind::Add : kind <= 7 ? Kind::Modify : kind == 8 ? Kind::Delete : Kind::Pack;
-    return kind <= 1 ? Kind::Add : kind <= 5 ? Kind::Keystroke : kind == 6 ? Kind::Modify : kind == 7 ? Kind::Delete
-                                                                                                  : Kind::Pack;
+    if (kind <= 1) return Kind::Add;
+    if (kind <= 5) return Kind::Keystroke;
+    return kind == 6 ? Kind::Modify : kind == 7 ? Kind::Delete : Kind::Pack;
 }
 
 int killsFromEnvironment(int fallback) {
@@ -272,7 +273,9 @@ TEST_F(ProtectionCrashTest, KilledProtectionChangesLeaveAllFourUnderOnePassword)
     const int kills = killsFromEnvironment(30);
     int done = -1, landedInFlight = 0;  // the last change known on disk
     long changeMicros = 200000;
-    const auto micros = [](auto d) { return static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(d).count()); };
+    const auto micros = [](auto d) {
+        return static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(d).count());
+    };
     for (int round = 0; round < kills; ++round) {
         int fds[2];
         ASSERT_EQ(::pipe(fds), 0);
