@@ -189,8 +189,10 @@ TEST_F(CrashTest, KilledWritersOfAProtectedTable) { run(40, "pw", 77); }
 
 TEST_F(CrashTest, KilledTypistLosesNoKeystrokeAndTearsNoDay) {
     typing = true;
+    struct Back {
+        ~Back() { typing = false; }
+    } back;
     run(killsFromEnvironment(30), "pw", 4242, 150000);
-    typing = false;
 }
 
 // The four stores with their own fields and a few records each; change c sets, changes or
