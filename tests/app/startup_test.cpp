@@ -78,6 +78,7 @@ TEST_F(Startup, ACompanionWithoutItsTableIsMovedAsideOnceAndTheStartGoesOn) {
     int run = 0;
     const auto startAgain = [&] {
         ui::resetForTesting();
+        ui::setEndProgramHook([this](int code) { programEnded(code); });
         st::closeAllDatabases();
         const std::string folder = runFolder_ + "/again" + std::to_string(++run);
         EXPECT_TRUE(runtime::createDirectory(folder));
