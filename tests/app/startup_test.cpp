@@ -6,8 +6,12 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <map>
+#include <random>
 #include <thread>
 
 #include "runtime/base/ini.h"
@@ -393,6 +397,93 @@ TEST_F(Processes, StartAfterAKilledInstanceIsNotBlocked) {
     launch(folder_ + "/second.log");
     ASSERT_TRUE(waitUntilStarted());
     EXPECT_EQ(runtime::readFile(folder_ + "/second.log").find("不要重复运行"), std::string::npos);
+}
+
+// Kills during the start that moves a companion without its table aside: every file of the data
+// folder is kept in its old or its new state, the old companion is found under exactly one name,
+// and the next start goes through. QB_ORPHAN_KILLS raises the bounded count of CI.
+TEST_F(Processes, KilledWhileMovingACompanionAsideNothingIsLostAndTheNextStartGoesOn) {
+    const std::string data = folder_ + "/data", lock = runFolder_ + "/quillarborv35.lock";
+    launch(folder_ + "/first.log");
+    ASSERT_TRUE(waitUntilStarted());
+    kill(children_.back(), SIGKILL);
+    waitpid(children_.back(), nullptr, 0);
+    children_.clear();
+    std::map<std::string, std::string> saved;
+    for (const char* f : kSixFiles) saved[f] = runtime::readFile(data + "/" + f);
+    ASSERT_FALSE(saved["rz35.edt"].empty());
+    const auto lose = [&] {
+        std::filesystem::remove_all(data);
+        std::filesystem::create_directory(data);
+        for (const auto& [name, bytes] : saved) {
+            if (name == "rz35.edb") continue;
+            ASSERT_TRUE(runtime::writeFile(data + "/" + name, bytes));
+        }
+        runtime::deleteFile(folder_ + "/config.ini");
+        runtime::deleteFile(lock);
+    };
+    // Where the old companion is now: exactly one name holds its bytes.
+    const auto companionNames = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(data)) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("rz35.edt") && runtime::readFile(entry.path().string()) == saved["rz35.edt"]) {
+                names.push_back(name);
+            }
+        }
+        return names;
+    };
+    const auto untilExists = [](const std::string& file) {
+        for (int i = 0; i < 200000 && !std::filesystem::exists(file); ++i) {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    };
+
+    // The window to aim at: from the guard taken (its lock file appears) to the warning shown.
+    lose();
+    const std::string told = folder_ + "/told.log";
+    launch(told);
+    untilExists(lock);
+    const auto guardTaken = std::chrono::steady_clock::now();
+    untilExists(told);
+    const auto window =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - guardTaken);
+    ASSERT_TRUE(waitUntilStarted());
+    kill(children_.back(), SIGKILL);
+    waitpid(children_.back(), nullptr, 0);
+    children_.clear();
+    EXPECT_EQ(companionNames().size(), 1u);
+
+    const char* wanted = std::getenv("QB_ORPHAN_KILLS");
+    const int kills = wanted ? std::max(1, std::atoi(wanted)) : 8;
+    std::mt19937 rng(12);
+    for (int round = 0; round < kills; ++round) {
+        lose();
+        const pid_t pid = launch(folder_ + "/killed.log");
+        untilExists(lock);
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % (window.count() * 5 / 4 + 1)));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        children_.clear();
+        for (const char* f : kSixFiles) {
+            if (std::string(f) == "rz35.edb" || std::string(f) == "rz35.edt") continue;
+            EXPECT_EQ(runtime::readFile(data + "/" + f), saved[f]) << f << " after kill " << round;
+        }
+        EXPECT_EQ(companionNames().size(), 1u) << "after kill " << round;
+
+        runtime::deleteFile(lock);
+        const std::string next = folder_ + "/next.log";
+        runtime::deleteFile(next);
+        launch(next);
+        ASSERT_TRUE(waitUntilStarted()) << "after kill " << round;
+        kill(children_.back(), SIGKILL);
+        waitpid(children_.back(), nullptr, 0);
+        children_.clear();
+        EXPECT_EQ(runtime::readFile(next).find("数据库打开失败"), std::string::npos) << runtime::readFile(next);
+        const std::vector<std::string> names = companionNames();
+        ASSERT_EQ(names.size(), 1u) << "after kill " << round;
+        EXPECT_TRUE(names[0].starts_with("rz35.edt.orphan-")) << names[0];
+    }
 }
 
 }  // namespace
