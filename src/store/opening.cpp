@@ -114,7 +114,8 @@ void createMissingDataFiles() {
         if (runtime::fileExists(path)) continue;
         if (name.ends_with(".edb")) {
             const std::string aside = moveCompanionAside(path);
-            if (!aside.empty()) movedAside += "\n" + storeLabel(providerOf(name.substr(0, name.size() - 4))) + "：" + aside;
+            const Provider& store = providerOf(name.substr(0, name.size() - 4));
+            if (!aside.empty()) movedAside += "\n" + storeLabel(store) + "：" + aside;
         }
         moveOrphanJournal(path);
         writeTemplate(file, path);
