@@ -7,13 +7,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <stdio.h>
+#include <stdio.h>  // renameat2
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
