@@ -94,8 +94,16 @@ bool openCopy(const std::string& path) {
     return false;
 }
 
+constexpr const char* kGroupFiles[] = {"ad.edb", "eh.edb", "il.edb", "mp.edb", "qt.edb", "uz.edb"};
+
 void filterContacts(const char* fileName, std::initializer_list<const char*> initials) {
-    const std::string path = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp) + fileName;
+    const std::string folder = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp);
+    // No private folder to be had: the copy is not made anywhere else.
+    if (folder.empty()) {
+        ui::showMessageBox("复制结构失败");
+        return;
+    }
+    const std::string path = folder + fileName;
     traces().erase(path);
     // Closed even when its file has gone: a table still open under the path could not be opened
     // again, and the appends below would then go elsewhere.
@@ -106,6 +114,8 @@ void filterContacts(const char* fileName, std::initializer_list<const char*> ini
         ui::showMessageBox("复制结构失败");
         return;
     }
+    // Before anything is copied in; the store's journal beside it takes the file's mode.
+    runtime::makeFilePrivate(path);
     // Should the copy not open, lxr35 would still be current: nothing may be appended then.
     if (!openCopy(path)) {
         st::selectDatabase(kStore);
@@ -239,6 +249,19 @@ void filterContactsUZ() { filterContacts("uz.edb", {"u", "v", "w", "x", "y", "z"
 void onAllContactsButton() {
     st::selectDatabase(kStore);
     ui::setProperty(kMain, kProvider, "file", storeFile());
+}
+
+void deleteLetterGroupTables() {
+    const std::string folder = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp);
+    if (folder.empty()) return;
+    if (!isWholeContactListShown()) onAllContactsButton();
+    for (const char* file : kGroupFiles) {
+        const std::string path = folder + file;
+        traces().erase(path);
+        if (st::isDatabaseOpen(path) && st::selectDatabase(path)) st::closeDatabase();
+        runtime::deleteFile(path);
+    }
+    st::selectDatabase(kStore);
 }
 
 void bindContactsHandlers() {

@@ -4,15 +4,17 @@
 //
 // Which list is on show is the file name of the provider `数据库提供者_联系人`, and only that:
 //
-// | on show         | by                   | becomes                                    |
-// |-----------------|----------------------|--------------------------------------------|
-// | any             | filterContactsXX     | that group's temporary table, rebuilt anew |
-// | any             | onAllContactsButton  | lxr35 again                                |
+// | on show         | by                      | becomes                                    |
+// |-----------------|-------------------------|--------------------------------------------|
+// | any             | filterContactsXX        | that group's temporary table, rebuilt anew |
+// | any             | onAllContactsButton     | lxr35 again                                |
+// | a letter group  | deleteLetterGroupTables | lxr35 again, every group's table deleted   |
 //
 // A letter group is a copy: a table in the temporary-files folder with lxr35's structure, holding
 // the contacts whose name begins with a GB2312 hanzi whose first pinyin reading has one of the
 // group's initials, grouped by initial. Cells edited there change the copy only. Adding and
-// deleting always act on lxr35.
+// deleting always act on lxr35. The folder is the user's own and the table readable by the user
+// alone.
 #pragma once
 
 namespace contacts {
@@ -38,6 +40,11 @@ void filterContactsQT();
 void filterContactsUZ();
 // "全部": the view shows lxr35 again; the group table last shown stays open.
 void onAllContactsButton();
+
+// The letter groups' tables are plain copies of contacts: protecting the stores takes them away
+// (closed first; a group on show gives way to the whole list). The next press of a letter button
+// makes its table again, protected like lxr35.
+void deleteLetterGroupTables();
 
 // Whether `表格_人脉` shows lxr35 itself (and not a letter group).
 bool isWholeContactListShown();

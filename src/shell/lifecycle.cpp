@@ -25,12 +25,30 @@ void ensureSingleInstance() {
     }
 }
 
+namespace {
+// Whole-file writes killed midway leave their temporary files. Only names of their pattern go,
+// and only in our own folders: the program folder may be any folder of the user's, so there only
+// the settings file's.
+void removeLeftOverTemporaries() {
+    runtime::removeStaleWriteTemporaries(programPath(""), {"config.ini"});
+    runtime::removeStaleWriteTemporaries(programPath("/data"));
+    runtime::removeStaleWriteTemporaries(programPath("/pic"));
+    runtime::removeStaleWriteTemporaries(runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp));
+}
+}  // namespace
+
 void onMainWindowCreated() {
     stores::closeAllTables();
     ensureSingleInstance();
+    removeLeftOverTemporaries();
     stores::createMissingDataFiles();
     stores::detectEncryption();
-    if (encryptedFlag) {
+    if (stores::storesDisagreeOnProtection()) {
+        // Not all four are protected, whatever the diary says: ticking the box protects them all.
+        stores::openTablesOfMixedProtection();
+        ui::setBool("MainWindow", "选择框_加密", "checked", false);
+        ui::setText("MainWindow", "标签_加密状态", "未加密");
+    } else if (encryptedFlag) {
         stores::openTablesWithPassword();
         ui::setBool("MainWindow", "选择框_加密", "checked", true);
         ui::setText("MainWindow", "标签_加密状态", "已加密");

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "contacts/contacts_page.h"
 #include "runtime/store/store.h"
 #include "runtime/ui/ui.h"
 #include "shell/globals.h"
@@ -69,6 +70,8 @@ void onEncryptCheckClicked() {
             return;
         }
         ui::setText(kMain, "标签_加密状态", "已加密");
+        // The letter groups' plain copies of the contacts must not outlive the protection.
+        contacts::deleteLetterGroupTables();
         setPasswordOnAllTables();
     } else if (!checked && label == "已加密") {
         if (ui::showMessageBox("确定取消数据库加密？", ui::kMbOkCancel, "询问？") != ui::kIdOk) {

@@ -3,6 +3,9 @@
 #include <QAbstractItemView>
 #include <QApplication>
 
+#include <filesystem>
+
+#include "runtime/base/text.h"
 #include "runtime/store/store.h"
 #include "shell/protection.h"
 #include "shell_fixture.h"
@@ -50,6 +53,44 @@ TEST_F(Protection, ProtectsAllFourAndTheNextStartAsks) {
     EXPECT_EQ(ui::shownDialogs()[0].flags, 0);  // shown as typed, not masked
     EXPECT_EQ(messages().back().title, "信息！");
     EXPECT_EQ(messages().back().flags, 64);
+}
+
+int contactRowsShown();
+
+// Whether any file under `folder` holds `bytes`.
+bool anyFileHolds(const std::string& folder, const std::string& bytes) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file() && runtime::readFile(entry.path().string()).find(bytes) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(Protection, NoContactBytesAreLeftInPlainInTheTemporaryOrDataFolder) {
+    ASSERT_TRUE(start());
+    const std::string name = "白云飞", phone = "13912345678";
+    addContact(name, phone, "老同学");
+    contacts::filterContactsAD();  // a plain copy, on show
+    contacts::filterContactsUZ();  // none matches: an empty copy
+    contacts::filterContactsAD();
+    const std::string temp = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp);
+    ASSERT_TRUE(anyFileHolds(temp, phone));
+    ui::clearDialogScript();
+    ui::pushInputBoxAnswer(true, "pw1");
+    tick(true);
+    ASSERT_EQ(messages().back().text, "数据库加密成功");
+    for (const std::string& bytes : {name, runtime::utf8ToGb18030(name), phone}) {
+        EXPECT_FALSE(anyFileHolds(temp, bytes)) << bytes;
+        EXPECT_FALSE(anyFileHolds(path("/data"), bytes)) << bytes;
+    }
+    EXPECT_TRUE(contacts::isWholeContactListShown());
+    EXPECT_EQ(contactRowsShown(), 1);
+    // The next press of a letter button makes the copy again, sealed like its store.
+    contacts::filterContactsAD();
+    EXPECT_TRUE(st::isDatabaseEncrypted(temp + "ad.edb"));
+    EXPECT_FALSE(anyFileHolds(temp, phone));
+    EXPECT_EQ(contactRowsShown(), 1);
 }
 
 TEST_F(Protection, AStoreThatRefusesUndoesTheOthersAndShowsUnprotected) {

@@ -6,8 +6,12 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <map>
+#include <random>
 #include <thread>
 
 #include "runtime/base/ini.h"
@@ -68,6 +72,66 @@ TEST_F(Startup, OnlyTheMissingCompanionIsRewritten) {
         EXPECT_EQ(runtime::readFile(path("/data/") + kSixFiles[i]), before[static_cast<std::size_t>(i)]) << kSixFiles[i];
     }
     EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(Startup, ACompanionWithoutItsTableIsMovedAsideOnceAndTheStartGoesOn) {
+    ASSERT_TRUE(start());
+    addDiary(runtime::makeDate(2024, 3, 1), "旧的日记");
+    setMemo("旧的备忘");
+    // A new process, in effect: this process holds the lock of the previous start for its life.
+    int run = 0;
+    const auto startAgain = [&] {
+        ui::resetForTesting();
+        ui::setEndProgramHook([this](int code) { programEnded(code); });
+        st::closeAllDatabases();
+        const std::string folder = runFolder_ + "/again" + std::to_string(++run);
+        EXPECT_TRUE(runtime::createDirectory(folder));
+        setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+        return start();
+    };
+    ui::resetForTesting();
+    st::closeAllDatabases();
+    const std::string diaryMemos = runtime::readFile(path("/data/rz35.edt"));
+    const std::string memoMemos = runtime::readFile(path("/data/bw35.edt"));
+    const std::string contacts = runtime::readFile(path("/data/lxr35.edb"));
+    ASSERT_TRUE(runtime::deleteFile(path("/data/rz35.edb")));
+    ASSERT_TRUE(runtime::deleteFile(path("/data/bw35.edb")));
+
+    ASSERT_TRUE(startAgain());
+    for (const char* store : {"rz35", "bw35"}) {
+        ASSERT_TRUE(st::selectDatabase(store)) << store;
+        EXPECT_EQ(st::getRecordCount(), 0) << store;
+    }
+    const std::string diaryAside = path("/data/rz35.edt.orphan-20240308-000000");
+    const std::string memoAside = path("/data/bw35.edt.orphan-20240308-000000");
+    EXPECT_EQ(runtime::readFile(diaryAside), diaryMemos);
+    EXPECT_EQ(runtime::readFile(memoAside), memoMemos);
+    EXPECT_EQ(runtime::readFile(path("/data/lxr35.edb")), contacts);
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].title, "警告！");
+    EXPECT_NE(messages()[0].text.find("日志（rz35.edb）：" + diaryAside), std::string::npos) << messages()[0].text;
+    EXPECT_NE(messages()[0].text.find("备忘（bw35.edb）：" + memoAside), std::string::npos) << messages()[0].text;
+
+    // Told once: the next start finds every file in its place and has nothing to say.
+    ASSERT_TRUE(startAgain());
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(runtime::readFile(diaryAside), diaryMemos);
+}
+
+TEST_F(Startup, LeftOverWriteTemporariesOfOursGoAtStart) {
+    ASSERT_TRUE(runtime::createDirectory(path("/data")));
+    ASSERT_TRUE(runtime::createDirectory(path("/pic")));
+    const std::string temp = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp);
+    ASSERT_FALSE(temp.empty());
+    const std::vector<std::string> stale = {path("/config.ini.tmp-Ab12Cd"), path("/data/rz35.edb.tmp-Ef34Gh"),
+                                            path("/pic/jr.jpg.tmp-Ij56Kl"), temp + "人脉.xlsx.tmp-Mn78Op"};
+    // The program folder may be any folder of the user's: there only the settings file's go.
+    const std::vector<std::string> kept = {path("/notes.txt.tmp-Qr90St"), path("/config.ini.tmp-Qr90")};
+    for (const std::string& f : stale) ASSERT_TRUE(runtime::writeFile(f, "half")) << f;
+    for (const std::string& f : kept) ASSERT_TRUE(runtime::writeFile(f, "mine")) << f;
+    ASSERT_TRUE(start());
+    for (const std::string& f : stale) EXPECT_FALSE(std::filesystem::exists(f)) << f;
+    for (const std::string& f : kept) EXPECT_EQ(runtime::readFile(f), "mine") << f;
 }
 
 TEST_F(Startup, DamagedDiaryFileIsKeptAndEndsTheStart) {
@@ -151,14 +215,42 @@ TEST_F(ProtectedStartup, CancelEndsTheStart) {
     EXPECT_EQ(messages()[0].text, "密码错误！");
 }
 
-TEST_F(ProtectedStartup, UnprotectedDiaryWithProtectedOthersFailsToOpen) {
+// An interrupted change of an older build: the diary no longer protected, the three others still.
+// The diary alone does not decide: the password is asked, every store opens, and the user is told.
+TEST_F(ProtectedStartup, StoresThatDisagreeAreNamedAndEachOpensAsItsFileRequires) {
     ASSERT_TRUE(st::openDatabase(path("/data/rz35.edb"), std::string_view("秘密pw")));
     ASSERT_TRUE(st::setDatabasePassword(""));
     st::closeAllDatabases();
-    EXPECT_FALSE(start());
-    EXPECT_EQ(exitCode_, 0);
+    ui::pushInputBoxAnswer(true, "秘密pw");
+    ASSERT_TRUE(start());
+    ASSERT_EQ(ui::shownDialogs()[0].text, "数据库已加密，请输入密码：");
     ASSERT_EQ(messages().size(), 1u);
-    EXPECT_EQ(messages()[0].text, "数据库打开失败！");
+    const std::string text = messages()[0].text;
+    EXPECT_NE(text.find("已加密：周期事项（tx35.edb）、备忘（bw35.edb）、联系人（lxr35.edb）\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("未加密：日志（rz35.edb）\n"), std::string::npos) << text;
+    EXPECT_EQ(messages()[0].title, "警告！");
+    EXPECT_EQ(messages()[0].flags, 48);
+    // Not all four are protected: one tick of the box protects them all.
+    EXPECT_FALSE(ui::getBool(kMain, "选择框_加密", "checked"));
+    EXPECT_EQ(ui::getText(kMain, "标签_加密状态"), "未加密");
+    EXPECT_EQ(std::get<std::string>(ui::getProperty(kMain, "数据库提供者_联系人", "password")), "秘密pw");
+    for (const char* store : {"tx35", "bw35", "lxr35"}) EXPECT_TRUE(st::selectDatabase(store)) << store;
+    ASSERT_TRUE(st::selectDatabase("rz35"));
+    ASSERT_TRUE(st::goToFirstRecord());
+    EXPECT_EQ(st::valueText(st::readField("日志")), "加密的日记");
+}
+
+// The other way round, which opened before and showed "已加密" over a contacts file in plain bytes.
+TEST_F(ProtectedStartup, AStoreLeftUnprotectedBehindAProtectedDiaryIsNamed) {
+    ASSERT_TRUE(st::openDatabase(path("/data/lxr35.edb"), std::string_view("秘密pw")));
+    ASSERT_TRUE(st::setDatabasePassword(""));
+    st::closeAllDatabases();
+    ui::pushInputBoxAnswer(true, "秘密pw");
+    ASSERT_TRUE(start());
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_NE(messages()[0].text.find("未加密：联系人（lxr35.edb）\n"), std::string::npos) << messages()[0].text;
+    EXPECT_EQ(ui::getText(kMain, "标签_加密状态"), "未加密");
 }
 
 using Ending = ShellTest;
@@ -305,6 +397,93 @@ TEST_F(Processes, StartAfterAKilledInstanceIsNotBlocked) {
     launch(folder_ + "/second.log");
     ASSERT_TRUE(waitUntilStarted());
     EXPECT_EQ(runtime::readFile(folder_ + "/second.log").find("不要重复运行"), std::string::npos);
+}
+
+// Kills during the start that moves a companion without its table aside: every file of the data
+// folder is kept in its old or its new state, the old companion is found under exactly one name,
+// and the next start goes through. QB_ORPHAN_KILLS raises the bounded count of CI.
+TEST_F(Processes, KilledWhileMovingACompanionAsideNothingIsLostAndTheNextStartGoesOn) {
+    const std::string data = folder_ + "/data", lock = runFolder_ + "/quillarborv35.lock";
+    launch(folder_ + "/first.log");
+    ASSERT_TRUE(waitUntilStarted());
+    kill(children_.back(), SIGKILL);
+    waitpid(children_.back(), nullptr, 0);
+    children_.clear();
+    std::map<std::string, std::string> saved;
+    for (const char* f : kSixFiles) saved[f] = runtime::readFile(data + "/" + f);
+    ASSERT_FALSE(saved["rz35.edt"].empty());
+    const auto lose = [&] {
+        std::filesystem::remove_all(data);
+        std::filesystem::create_directory(data);
+        for (const auto& [name, bytes] : saved) {
+            if (name == "rz35.edb") continue;
+            ASSERT_TRUE(runtime::writeFile(data + "/" + name, bytes));
+        }
+        runtime::deleteFile(folder_ + "/config.ini");
+        runtime::deleteFile(lock);
+    };
+    // Where the old companion is now: exactly one name holds its bytes.
+    const auto companionNames = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(data)) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("rz35.edt") && runtime::readFile(entry.path().string()) == saved["rz35.edt"]) {
+                names.push_back(name);
+            }
+        }
+        return names;
+    };
+    const auto untilExists = [](const std::string& file) {
+        for (int i = 0; i < 200000 && !std::filesystem::exists(file); ++i) {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+    };
+
+    // The window to aim at: from the guard taken (its lock file appears) to the warning shown.
+    lose();
+    const std::string told = folder_ + "/told.log";
+    launch(told);
+    untilExists(lock);
+    const auto guardTaken = std::chrono::steady_clock::now();
+    untilExists(told);
+    const auto window =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - guardTaken);
+    ASSERT_TRUE(waitUntilStarted());
+    kill(children_.back(), SIGKILL);
+    waitpid(children_.back(), nullptr, 0);
+    children_.clear();
+    EXPECT_EQ(companionNames().size(), 1u);
+
+    const char* wanted = std::getenv("QB_ORPHAN_KILLS");
+    const int kills = wanted ? std::max(1, std::atoi(wanted)) : 8;
+    std::mt19937 rng(12);
+    for (int round = 0; round < kills; ++round) {
+        lose();
+        const pid_t pid = launch(folder_ + "/killed.log");
+        untilExists(lock);
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % (window.count() * 5 / 4 + 1)));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        children_.clear();
+        for (const char* f : kSixFiles) {
+            if (std::string(f) == "rz35.edb" || std::string(f) == "rz35.edt") continue;
+            EXPECT_EQ(runtime::readFile(data + "/" + f), saved[f]) << f << " after kill " << round;
+        }
+        EXPECT_EQ(companionNames().size(), 1u) << "after kill " << round;
+
+        runtime::deleteFile(lock);
+        const std::string next = folder_ + "/next.log";
+        runtime::deleteFile(next);
+        launch(next);
+        ASSERT_TRUE(waitUntilStarted()) << "after kill " << round;
+        kill(children_.back(), SIGKILL);
+        waitpid(children_.back(), nullptr, 0);
+        children_.clear();
+        EXPECT_EQ(runtime::readFile(next).find("数据库打开失败"), std::string::npos) << runtime::readFile(next);
+        const std::vector<std::string> names = companionNames();
+        ASSERT_EQ(names.size(), 1u) << "after kill " << round;
+        EXPECT_TRUE(names[0].starts_with("rz35.edt.orphan-")) << names[0];
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The contacts page on the real main window: letter groups built from lxr35, the way back to the
 // whole list, adding and deleting (on the whole list and through a letter group), and letter
 // groups of protected stores.
+#include <sys/stat.h>
+
 #include <QAbstractButton>
 #include <algorithm>
 #include <QApplication>
@@ -84,6 +86,18 @@ TEST_F(ContactsPageTest, GroupCopiesAllThreeFieldsAndEditsStayInTheCopy) {
     ASSERT_TRUE(copy->write(1, 1, std::string("陈小晨")));
     contacts::onAllContactsButton();
     EXPECT_EQ(namesOf("lxr35"), (Names{"陈晨"}));
+}
+
+TEST_F(ContactsPageTest, GroupTablesAreReadableByTheUserAlone) {
+    addContact("陈晨", "13800138000");
+    contacts::filterContactsAD();
+    contacts::filterContactsAD();  // written anew over the first
+    struct stat file{}, folder{};
+    ASSERT_EQ(::stat(groupFile("ad.edb").c_str(), &file), 0);
+    ASSERT_EQ(::stat(runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp).c_str(), &folder), 0);
+    EXPECT_EQ(file.st_mode & 07777, 0600u);
+    EXPECT_EQ(folder.st_mode & 07777, 0700u);
+    EXPECT_EQ(namesOf(groupFile("ad.edb")), (Names{"陈晨"}));
 }
 
 TEST_F(ContactsPageTest, PressingAButtonAgainRebuildsTheGroupFromTheStore) {

@@ -1,6 +1,6 @@
 // The real main window with the real stores, in a folder of its own: what start-up does, less the
 // single-instance guard and the settings file. Each test gets fresh empty stores, its own
-// temporary-files folder (TMPDIR) for the letter groups, and scripted dialogs.
+// temporary-files folder (inside its runtime folder) for the letter groups, and scripted dialogs.
 #pragma once
 
 #include <QApplication>
@@ -55,7 +55,9 @@ protected:
         return text ? *text : std::string();
     }
 
-    std::string groupFile(const char* name) const { return tmp_ + "/" + name; }
+    static std::string groupFile(const char* name) {
+        return runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp) + name;
+    }
     std::string storeFile() const { return dir_ + "/data/lxr35.edb"; }
 
     int shownRows() const { return static_cast<int>(ui::getInt(kMain, "表格_人脉", "rowCount")); }

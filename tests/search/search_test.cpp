@@ -237,7 +237,7 @@ TEST_F(SearchTest, AContactLineChosenUnderALetterGroupShowsTheWholeList) {
     fillStores();
     addContact("白云", "abc");  // record 5
     contacts::filterContactsAD();
-    ASSERT_EQ(providerFile(), tmp_ + "/ad.edb");
+    ASSERT_EQ(providerFile(), groupFile("ad.edb"));
     searchFor("abc");
     choose(kContactList, 3);
     EXPECT_EQ(providerFile(), storeFile());

@@ -12,8 +12,9 @@
 //                  and bound to the table views
 //
 // Each test gets three private folders: dir_ (the program folder, the run directory), tmp_
-// (TMPDIR: the temporary-files folder) and runFolder_ (XDG_RUNTIME_DIR: the single-instance lock),
-// so nothing of one test is seen by the next. The variables are restored after the test.
+// (TMPDIR) and runFolder_ (XDG_RUNTIME_DIR: the single-instance lock and, inside it, the
+// program's temporary-files folder), so nothing of one test is seen by the next. The variables
+// are restored after the test.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace runtime {
 
@@ -13,6 +14,10 @@ void setRunDirectoryForTesting(std::string folder);
 
 inline constexpr int kSpecialFolderTemp = 11;
 // Kind 11: the temporary-files folder, with a trailing "/". Other kinds: empty text.
+// The folder is the user's own, readable by nobody else: "quillarbor-temp" in $XDG_RUNTIME_DIR,
+// or "quillarbor-temp-<uid>" in $TMPDIR (else /tmp). It is made 0700 when missing and checked
+// at every call: a folder of ours open to others is closed again; a link, a file or a folder of
+// another user under that name is refused, and the answer is then the empty text.
 std::string getSpecialFolderPath(int kind);
 
 bool fileExists(const std::string& path);
@@ -21,6 +26,14 @@ std::string readFile(const std::string& path);
 // Replaces the file atomically and durably (temporary file, fsync, rename).
 bool writeFile(const std::string& path, std::string_view bytes);
 bool deleteFile(const std::string& path);
+// Renames `from` to `to` unless something already bears the name `to`.
+bool moveFileNoReplace(const std::string& from, const std::string& to);
+// Makes the file readable and writable by its owner alone (0600).
+bool makeFilePrivate(const std::string& path);
+// Removes what whole-file writes killed midway left in `folder`: regular files of ours named
+// "<name>.tmp-XXXXXX" (six letters or digits) that no write in progress holds, for each name
+// of `names`, or for any name when `names` is empty. Answers how many went.
+int removeStaleWriteTemporaries(const std::string& folder, const std::vector<std::string>& names = {});
 // False when the folder exists already or cannot be made.
 bool createDirectory(const std::string& path);
 
