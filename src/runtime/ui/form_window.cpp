@@ -132,6 +132,13 @@ void FormWindow::closeEvent(QCloseEvent* e) {
     // The window goes only through destroyUnit/destroyWindowNow; a close box asks first.
     e->ignore();
     if (destroying || programEndedState()) return;
+    // A window a modal window disabled takes no close request (the user could end the program
+    // in the middle of the modal work); the modal window comes forward instead.
+    if (FormWindow* modal = modalDisabling(this)) {
+        modal->raise();
+        modal->activateWindow();
+        return;
+    }
     if (!raiseWindowEvent(event::kMayClose)) return;
     destroyUnit(def_.name);
 }

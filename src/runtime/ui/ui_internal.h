@@ -181,6 +181,8 @@ private:
 FormWindow* loadedWindow(std::string_view name);
 Control* findControl(std::string_view window, std::string_view control);
 bool deliver(std::string_view window, std::string_view control, int event, const EventArgs& args);
+// The modal window that disabled `w`, nullptr when none did.
+FormWindow* modalDisabling(const QWidget* w);
 // Closes and deletes the window now, raising its about-to-be-destroyed event.
 void destroyWindowNow(FormWindow* window);
 bool programEndedState();
