@@ -298,11 +298,10 @@ protected:
         XImage* image = XGetImage(d_, main_, r.x(), r.y(), static_cast<unsigned>(r.width()),
                                   static_cast<unsigned>(r.height()), AllPlanes, ZPixmap);
         if (!image) return 0;
-        std::string pixels;
-        for (int y = 0; y < r.height(); ++y)
-            for (int x = 0; x < r.width(); ++x) pixels += std::to_string(XGetPixel(image, x, y)) + ",";
+        const std::string_view pixels(image->data, static_cast<size_t>(image->bytes_per_line) * image->height);
+        const size_t hash = std::hash<std::string_view>{}(pixels);
         XDestroyImage(image);
-        return std::hash<std::string>{}(pixels);
+        return hash;
     }
     void type(const char* text) {
         for (const char* c = text; *c; ++c) keys({static_cast<KeySym>(*c)});

@@ -1,7 +1,8 @@
-// The window system as the program sees it: windows loaded from their definitions in src/forms/,
-// controls addressed by window name and control name, properties read and written by name, and
-// events delivered to the handler bound to (window, control, event number). No Qt type appears
-// here; the Qt side lives in this folder's private files.
+// The window system as the program sees it: windows loaded from the definitions the program
+// registers at start-up (registerWindows), controls addressed by window name and control name,
+// properties read and written by name, and events delivered to the handler bound to (window,
+// control, event number). No Qt type appears here; the Qt side lives in this folder's private
+// files.
 //
 // Event delivery: one event at a time on the one UI thread, each handler to its end. An event
 // raised by the program's own operation runs nested inside that operation: writing an edit box's
