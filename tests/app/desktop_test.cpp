@@ -357,7 +357,7 @@ TEST_F(X11Desktop, TrayIconClickAndItsMenuRestoreTheWindowAndItsMenuQuits) {
 }
 
 TEST_F(X11Desktop, TopEdgeBarAndHotkeyBringTheWindowBack) {
-    start("[最小化方式]\n最小化方式=1\n[全局热键]\n功能键1=1\n主热键1=120\n");  // Ctrl + F9
+    start("[最小化方式]\n最小化方式=1\n[全局热键]\n功能键1=1\n主热键1=119\n");  // Ctrl + F8
     iconify(main_);
     Window bar = 0;
     ASSERT_TRUE(waitUntil([&] { return !viewable(main_) && (bar = this->bar()) && viewable(bar); })) << "no bar";
@@ -367,11 +367,11 @@ TEST_F(X11Desktop, TopEdgeBarAndHotkeyBringTheWindowBack) {
 
     iconify(main_);
     ASSERT_TRUE(waitUntil([&] { return !viewable(main_) && viewable(bar); }));
-    keys({XK_Control_L, XK_F9});
+    keys({XK_Control_L, XK_F8});
     ASSERT_TRUE(waitUntil([&] { return viewable(main_) && !viewable(bar); })) << "the hotkey did not restore";
-    keys({XK_Control_L, XK_F9});
+    keys({XK_Control_L, XK_F8});
     ASSERT_TRUE(waitUntil([&] { return !viewable(main_) && viewable(bar); })) << "the hotkey did not minimise";
-    keys({XK_Control_L, XK_F9});
+    keys({XK_Control_L, XK_F8});
     EXPECT_TRUE(waitUntil([&] { return viewable(main_) && !viewable(bar); }));
 }
 

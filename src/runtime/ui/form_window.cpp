@@ -145,7 +145,11 @@ void FormWindow::closeEvent(QCloseEvent* e) {
 
 void FormWindow::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
-    if (e->type() == QEvent::WindowStateChange && !destroying) raiseWindowEvent(event::kSizeChanged);
+    if (e->type() != QEvent::WindowStateChange || destroying) return;
+    // What the platform says of a window the program hid while minimised is not the program's
+    // state: only the program brings that window back (hiddenMinimised).
+    if (hiddenMinimised && !programSetsState && !isVisible()) return;
+    raiseWindowEvent(event::kSizeChanged);
 }
 
 void FormWindow::mousePressEvent(QMouseEvent* e) {

@@ -166,6 +166,25 @@ bool deliver(std::string_view window, std::string_view control, int event, const
     return answer;
 }
 
+void setWindowStateByProgram(QWidget* w, Qt::WindowStates state) {
+    auto* form = dynamic_cast<FormWindow*>(w);
+    const bool before = form && form->programSetsState;
+    if (form) form->programSetsState = true;
+    w->setWindowState(state);
+    if (form) form->programSetsState = before;
+}
+
+void restoreByProgram(QWidget* w) {
+    if (!w->isVisible()) clearIconicStartState(w);
+    auto* form = dynamic_cast<FormWindow*>(w);
+    const bool forgotten = form && form->hiddenMinimised;
+    if (form) form->hiddenMinimised = false;
+    if (w->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))
+        setWindowStateByProgram(w, w->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    else if (forgotten)
+        form->raiseWindowEvent(event::kSizeChanged);  // as the restore itself would have
+}
+
 FormWindow* modalDisabling(const QWidget* w) {
     for (FormWindow* x : st().windows)
         for (const QPointer<QWidget>& other : x->disabledByModal)
@@ -322,8 +341,8 @@ bool loadWindow(std::string_view window, std::string_view parent, bool modal) {
     startRuntime();
     if (st().ended) return false;
     if (FormWindow* w = loadedWindow(window)) {
-        if (w->windowState() & Qt::WindowMinimized) {
-            w->setWindowState(w->windowState() & ~Qt::WindowMinimized);  // size-changed, nested
+        if ((w->windowState() & Qt::WindowMinimized) || w->hiddenMinimised) {
+            restoreByProgram(w);  // size-changed, nested
             w->show();
         } else if (w->isVisible()) {
             w->raise();
@@ -411,11 +430,10 @@ void showWindow(Handle handle, int command) {
         case 2:
         case 6:
         case 7:
-            w->setWindowState(w->windowState() | Qt::WindowMinimized);
+            setWindowStateByProgram(w, w->windowState() | Qt::WindowMinimized);
             break;
         default:  // 1 normal, 5 show, 9 restore, ...
-            if (w->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))
-                w->setWindowState(w->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+            restoreByProgram(w);
             w->show();
             break;
     }
