@@ -48,8 +48,8 @@ std::string readWhole(const std::string& path) {
 // Where a control of MainWindow sits inside the window's client area, and the tab strip's
 // page buttons, from the definitions laid out by the runtime in this process.
 struct Layout {
-    QPoint centreOf(std::string_view control) const {
-        QWidget* w = runtime::ui::findControlWidget("MainWindow", control);
+    QPoint centreOf(std::string_view control, std::string_view window = "MainWindow") const {
+        QWidget* w = runtime::ui::findControlWidget(window, control);
         return w ? w->mapTo(w->window(), w->rect().center()) : QPoint(-1, -1);
     }
     QRect rectOf(std::string_view control) const {
@@ -82,6 +82,7 @@ protected:
         runtime::ui::resetForTesting();
         ASSERT_TRUE(runtime::ui::loadWindow("MainWindow"));
         runtime::ui::setBool("MainWindow", "", "visible", false);
+        ASSERT_TRUE(runtime::ui::loadWindow("NewPeriodicItemWindow"));  // hidden when loaded
         QApplication::processEvents();
     }
 
@@ -267,6 +268,18 @@ protected:
         XFlush(d_);
         pause(150);
     }
+    void doubleClick(QPoint at) {
+        XTestFakeMotionEvent(d_, -1, at.x(), at.y(), CurrentTime);
+        XFlush(d_);
+        pause(60);
+        for (int i = 0; i < 2; ++i) {
+            XTestFakeButtonEvent(d_, 1, True, CurrentTime);
+            XTestFakeButtonEvent(d_, 1, False, CurrentTime);
+            XFlush(d_);
+            pause(40);
+        }
+        pause(150);
+    }
     void keys(const std::vector<KeySym>& combination) {
         for (KeySym k : combination) XTestFakeKeyEvent(d_, XKeysymToKeycode(d_, k), True, CurrentTime);
         for (auto it = combination.rbegin(); it != combination.rend(); ++it)
@@ -377,6 +390,13 @@ TEST_F(X11Desktop, TopEdgeBarAndHotkeyBringTheWindowBack) {
 
 TEST_F(X11Desktop, ModalWindowsStayAboveTheirOwnerWhichTakesNoCloseRequest) {
     start({}, "0");
+    const std::function<void()> openNewItemWindow = [&] {
+        click(tab("选择夹右侧", 0));
+        click(control("列表框_周期事项"), 3);
+        ASSERT_TRUE(waitUntil([&] { return popup() != 0; })) << "no menu";
+        keys({XK_Down});
+        keys({XK_Return});  // "新增周期性事件"
+    };
     struct Opening {
         const char* caption;
         std::function<void()> open;
@@ -387,13 +407,21 @@ TEST_F(X11Desktop, ModalWindowsStayAboveTheirOwnerWhichTakesNoCloseRequest) {
              click(tab("选择夹右侧", 3));
              click(control("按钮_导入联系人"));
          }},
-        {"周期性事项：",
+        {"周期性事项：", openNewItemWindow},
+        // A periodic item added through that window, then its line double-clicked.
+        {"修改已存在的提醒事件：",
          [&] {
-             click(tab("选择夹右侧", 0));
-             click(control("列表框_周期事项"), 3);
-             ASSERT_TRUE(waitUntil([&] { return popup() != 0; })) << "no menu";
-             keys({XK_Down});
-             keys({XK_Return});  // "新增周期性事件"
+             openNewItemWindow();
+             Window added = 0;
+             ASSERT_TRUE(waitUntil([&] { return (added = client("周期性事项：")) != 0; }));
+             auto at = [&](const char* name) { return onScreen(added, layout_.centreOf(name, "NewPeriodicItemWindow")); };
+             click(at("编辑框循环周期"));
+             type("1");
+             click(at("编辑框提醒内容"));
+             type("x");
+             click(at("按钮周期事项确定"));
+             ASSERT_TRUE(waitUntil([&] { return !client("周期性事项："); })) << "the item was not added";
+             doubleClick(onScreen(main_, layout_.firstLine("列表框_周期事项")));
          }},
     };
     for (const Opening& o : openings) {
