@@ -15,6 +15,7 @@
 
 #include "calendar/calendar.h"
 #include "contacts/memo.h"
+#include "forms/forms.h"
 #include "runtime/base/datetime.h"
 #include "runtime/base/files.h"
 #include "runtime/store/store.h"
@@ -51,6 +52,7 @@ int fail(const char* what) {
 int main() {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     ui::startRuntime();
+    ui::registerWindows(forms::allWindows());
     const std::string folder = (std::filesystem::temp_directory_path() / "qb_calendar_bench").string();
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);

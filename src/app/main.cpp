@@ -1,9 +1,10 @@
-// The entry: start the runtime, register the end routine, bind every handler name the forms use,
+// The entry: start the runtime, hand it the window definitions, register the end routine, bind every handler name the forms use,
 // load the main window (whose created handler brings the whole system up) and run the events.
 #include "calendar/calendar.h"
 #include "contacts/contacts_page.h"
 #include "contacts/memo.h"
 #include "exchange/exchange.h"
+#include "forms/forms.h"
 #include "runtime/ui/ui.h"
 #include "search/search.h"
 #include "shell/globals.h"
@@ -11,6 +12,7 @@
 
 int main() {
     runtime::ui::startRuntime();
+    runtime::ui::registerWindows(forms::allWindows());
     runtime::ui::setEndRoutine(shell::freeProgramGlobals);
     shell::bindShellHandlers();
     calendar::bindCalendarHandlers();

@@ -1,6 +1,7 @@
 // The five windows of the program as data: each window's definition lives in its own file here
-// and the window system's form loader builds a window from it by name. Handlers are named, not
-// linked: the program binds the names with runtime::ui::bindHandler.
+// and the window system's form loader builds a window from it by name, once the program has
+// handed it allWindows() (runtime::ui::registerWindows). Handlers are named, not linked: the
+// program binds the names with runtime::ui::bindHandler.
 #pragma once
 
 #include <span>

@@ -5,11 +5,13 @@
 #include <QFont>
 #include <cstdlib>
 
+#include "forms/forms.h"
 #include "runtime/ui/ui.h"
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     runtime::ui::startRuntime();
+    runtime::ui::registerWindows(forms::allWindows());
     QFont font("WenQuanYi Micro Hei");
     font.setPointSize(9);
     QApplication::setFont(font);

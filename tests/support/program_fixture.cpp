@@ -13,6 +13,7 @@
 #include "contacts/contacts_page.h"
 #include "contacts/memo.h"
 #include "exchange/exchange.h"
+#include "forms/forms.h"
 #include "runtime/base/files.h"
 #include "search/search.h"
 #include "shell/globals.h"
@@ -83,6 +84,7 @@ void ProgramFixture::SetUp() {
     runtime::setRunDirectoryForTesting(dir_);
 
     ui::startRuntime();
+    ui::registerWindows(forms::allWindows());
     ui::resetForTesting();
     st::closeAllDatabases();
     resetProgramGlobals();

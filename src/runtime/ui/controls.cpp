@@ -738,11 +738,33 @@ private:
     QAbstractButton* button_;
 };
 
+// A list whose press on the line already selected is reported too: the selection does not
+// change then, yet the user chose that line again (a result line followed a second time).
+class ReselectableList : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+    std::function<void()> onReselected;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override {
+        QListWidgetItem* before = currentItem();
+        const bool wasSelected = before && before->isSelected();
+        QListWidget::mousePressEvent(e);
+        if (wasSelected && e->button() == Qt::LeftButton && itemAt(e->position().toPoint()) == before &&
+            before->isSelected() && onReselected)
+            onReselected();
+    }
+};
+
 // List box and check-list box: 0-based items, each with an integer, unsorted, one selection.
 class ListBox : public WidgetControl {
 public:
     ListBox(FormWindow& win, const ControlDef& def, QWidget* parent) : WidgetControl(win, def) {
-        list_ = new QListWidget(parent);
+        auto* list = new ReselectableList(parent);
+        list->onReselected = [this] {
+            if (!programWriting() && !checkable_) raise(event::kChanged);
+        };
+        list_ = list;
         list_->setSelectionMode(QAbstractItemView::SingleSelection);
         list_->setSortingEnabled(false);
         list_->setUniformItemSizes(true);

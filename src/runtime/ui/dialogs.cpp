@@ -36,7 +36,8 @@ struct Script {
 // QUILLARBOR_DIALOG_LOG names a file, its dialogs are scripted from the start, each shown dialog
 // is appended to that file as one line "kind|title|text|flags", and QUILLARBOR_DIALOG_ANSWERS
 // gives the message-box answers, comma-separated (none left: Cancel), QUILLARBOR_DIALOG_INPUTS
-// the texts that input boxes are answered with, OK each (none left: Cancel).
+// the texts that input boxes are answered with, OK each (none left: Cancel). Pop-up menus are
+// logged but shown for real there: the test drives them with real input.
 struct EnvironmentScript {
     std::string log;
 };
@@ -185,7 +186,9 @@ bool copyWithProgress(const QString& from, const QString& to, bool showProgress)
 
 std::string choosePopupMenuItem(QMenu& menu, std::string_view window, std::string_view menuName) {
     Script& s = script();
-    if (s.on) {
+    if (s.on && !environmentScript().log.empty()) {
+        record({DialogKind::PopupMenu, std::string(menuName), std::string(window), 0});
+    } else if (s.on) {
         s.shown.push_back({DialogKind::PopupMenu, std::string(menuName), std::string(window), 0});
         std::string item;
         popFront(s.menuAnswers, item);

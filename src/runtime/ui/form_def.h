@@ -1,5 +1,6 @@
-// The format of a window definition: what src/forms/ writes down for each window and the form
-// loader builds from. Plain data (constant tables of these structs), no Qt type, no code.
+// The format of a window definition: what the program writes down for each window, registers
+// at start-up (registerWindows) and the form loader builds from. Plain data (constant tables of
+// these structs), no Qt type, no code.
 //
 // A window holds its own properties, a flat list of controls and its pop-up menus. Each control
 // names its container: empty for the window itself, else a tab control (with the page number)

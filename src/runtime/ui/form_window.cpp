@@ -132,13 +132,24 @@ void FormWindow::closeEvent(QCloseEvent* e) {
     // The window goes only through destroyUnit/destroyWindowNow; a close box asks first.
     e->ignore();
     if (destroying || programEndedState()) return;
+    // A window a modal window disabled takes no close request (the user could end the program
+    // in the middle of the modal work); the modal window comes forward instead.
+    if (FormWindow* modal = modalDisabling(this)) {
+        modal->raise();
+        modal->activateWindow();
+        return;
+    }
     if (!raiseWindowEvent(event::kMayClose)) return;
     destroyUnit(def_.name);
 }
 
 void FormWindow::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
-    if (e->type() == QEvent::WindowStateChange && !destroying) raiseWindowEvent(event::kSizeChanged);
+    if (e->type() != QEvent::WindowStateChange || destroying) return;
+    // What the platform says of a window the program hid while minimised is not the program's
+    // state: only the program brings that window back (hiddenMinimised).
+    if (hiddenMinimised && !programSetsState && !isVisible()) return;
+    raiseWindowEvent(event::kSizeChanged);
 }
 
 void FormWindow::mousePressEvent(QMouseEvent* e) {

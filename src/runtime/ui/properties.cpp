@@ -50,6 +50,7 @@ bool setWindowProperty(FormWindow& w, std::string_view p, const Value& v) {
         return true;
     }
     if (p == "visible" && valueToBool(v, b)) {
+        w.hiddenMinimised = !b && (w.hiddenMinimised || (w.windowState() & Qt::WindowMinimized));
         w.setVisible(b);
         return true;
     }
@@ -64,10 +65,12 @@ bool setWindowProperty(FormWindow& w, std::string_view p, const Value& v) {
     else if (p == "width") w.setFixedWidth(std::max(0, int(n) - frame.width()));
     else if (p == "height") w.setFixedHeight(std::max(1, int(n) - frame.height()));
     else if (p == "windowState") {
+        if (w.hiddenMinimised && n == 2) return true;
+        if (w.hiddenMinimised) restoreByProgram(&w);
         Qt::WindowStates s = w.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
         if (n == 2) s |= Qt::WindowMinimized;
         else if (n == 1) s |= Qt::WindowMaximized;
-        if (s != w.windowState()) w.setWindowState(s);  // size-changed runs nested
+        if (s != w.windowState()) setWindowStateByProgram(&w, s);  // size-changed runs nested
     } else {
         return false;
     }
@@ -84,7 +87,7 @@ Value getWindowProperty(const FormWindow& w, std::string_view p) {
     if (p == "width") return int64_t(w.width() + frame.width());
     if (p == "height") return int64_t(w.height() + frame.height());
     if (p == "windowState") {
-        if (w.windowState() & Qt::WindowMinimized) return int64_t(2);
+        if ((w.windowState() & Qt::WindowMinimized) || (w.hiddenMinimised && !w.isVisible())) return int64_t(2);
         if (w.windowState() & Qt::WindowMaximized) return int64_t(1);
         return int64_t(0);
     }

@@ -1,7 +1,8 @@
-// The window system as the program sees it: windows loaded from their definitions in src/forms/,
-// controls addressed by window name and control name, properties read and written by name, and
-// events delivered to the handler bound to (window, control, event number). No Qt type appears
-// here; the Qt side lives in this folder's private files.
+// The window system as the program sees it: windows loaded from the definitions the program
+// registers at start-up (registerWindows), controls addressed by window name and control name,
+// properties read and written by name, and events delivered to the handler bound to (window,
+// control, event number). No Qt type appears here; the Qt side lives in this folder's private
+// files.
 //
 // Event delivery: one event at a time on the one UI thread, each handler to its end. An event
 // raised by the program's own operation runs nested inside that operation: writing an edit box's
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -62,6 +64,11 @@ inline void bindHandler(std::string_view handlerName, std::function<void()> f) {
 // ---- Runtime lifecycle ----
 // Creates the application object (once). Safe to call again.
 void startRuntime();
+struct WindowDef;
+// The window definitions loadWindow builds from, handed over by the program at start-up (the
+// runtime knows no window of its own). The definitions must outlive the program; a second call
+// replaces the first.
+void registerWindows(std::span<const WindowDef* const> windows);
 // Runs events until no window is loaded or endProgram is called; returns the exit code.
 int runMessageLoop();
 // Registered once; runs exactly once at endProgram.
@@ -77,8 +84,10 @@ bool programEnded();
 
 // ---- Windows ----
 // Creates the window from its definition (created handler, then size-changed handler, run
-// inside). A modal load returns at once but disables the other top-level windows until it
-// closes. A loaded window is restored when minimised, else activated.
+// inside). A window loaded with a loaded parent is owned by it: the window manager keeps it
+// above its owner. A modal load returns at once but disables the other top-level windows until
+// it closes; a close request on a window it disabled brings the modal window forward instead.
+// A loaded window is restored when minimised, else activated.
 bool loadWindow(std::string_view window, std::string_view parent = {}, bool modal = false);
 // Closes the window after the running handler returns (at once when no handler runs). Its
 // about-to-be-destroyed handler runs first; a modal window enables the windows it disabled.

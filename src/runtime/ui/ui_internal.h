@@ -159,6 +159,12 @@ public:
     // Top-level windows this modal window disabled, enabled again when it goes.
     std::vector<QPointer<QWidget>> disabledByModal;
     bool destroying = false;
+    // Set while the program itself changes the window state (see changeEvent).
+    bool programSetsState = false;
+    // Hidden by the program while minimised. A window manager withdraws such a window and the
+    // platform then reports it no longer minimised; for the program it stays minimised until
+    // the program restores it (restoreByProgram).
+    bool hiddenMinimised = false;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -181,6 +187,15 @@ private:
 FormWindow* loadedWindow(std::string_view name);
 Control* findControl(std::string_view window, std::string_view control);
 bool deliver(std::string_view window, std::string_view control, int event, const EventArgs& args);
+// The program's change of a window's state (size-changed runs nested).
+void setWindowStateByProgram(QWidget* w, Qt::WindowStates state);
+// A withdrawn window mapped again starts in the normal state (X11; nothing elsewhere).
+void clearIconicStartState(QWidget* w);
+// The program's restore of a minimised or maximised window, hidden or not (size-changed runs
+// nested); it does not show the window.
+void restoreByProgram(QWidget* w);
+// The modal window that disabled `w`, nullptr when none did.
+FormWindow* modalDisabling(const QWidget* w);
 // Closes and deletes the window now, raising its about-to-be-destroyed event.
 void destroyWindowNow(FormWindow* window);
 bool programEndedState();

@@ -11,10 +11,10 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <QWindow>
 #include <cstdio>
 #include <cstdlib>
 
-#include "forms/forms.h"
 #include "runtime/ui/control_registry.h"
 #include "runtime/ui/ui_internal.h"
 #include "runtime/ui/ui_testing.h"
@@ -38,6 +38,7 @@ struct State {
     bool loopRunning = false;
     std::map<Handle, QPointer<QWidget>> handles;
     Handle nextHandle = 0x10000;
+    std::span<const WindowDef* const> definitions;  // the program's, kept across resets
 };
 
 State& st() {
@@ -89,6 +90,12 @@ void runPendingDestroys() {
         st().pendingDestroys.erase(st().pendingDestroys.begin());
         if (w) destroyWindowNow(w);
     }
+}
+
+const WindowDef* definitionOf(std::string_view name) {
+    for (const WindowDef* d : st().definitions)
+        if (d && name == d->name) return d;
+    return nullptr;
 }
 
 void forgetWindow(FormWindow* w) {
@@ -157,6 +164,32 @@ bool deliver(std::string_view window, std::string_view control, int event, const
     --s.depth;
     if (s.depth == 0 && !s.ended) runPendingDestroys();
     return answer;
+}
+
+void setWindowStateByProgram(QWidget* w, Qt::WindowStates state) {
+    auto* form = dynamic_cast<FormWindow*>(w);
+    const bool before = form && form->programSetsState;
+    if (form) form->programSetsState = true;
+    w->setWindowState(state);
+    if (form) form->programSetsState = before;
+}
+
+void restoreByProgram(QWidget* w) {
+    if (!w->isVisible()) clearIconicStartState(w);
+    auto* form = dynamic_cast<FormWindow*>(w);
+    const bool forgotten = form && form->hiddenMinimised;
+    if (form) form->hiddenMinimised = false;
+    if (w->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))
+        setWindowStateByProgram(w, w->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    else if (forgotten)
+        form->raiseWindowEvent(event::kSizeChanged);  // as the restore itself would have
+}
+
+FormWindow* modalDisabling(const QWidget* w) {
+    for (FormWindow* x : st().windows)
+        for (const QPointer<QWidget>& other : x->disabledByModal)
+            if (other == w && !x->destroying) return x;
+    return nullptr;
 }
 
 void destroyWindowNow(FormWindow* w) {
@@ -237,6 +270,8 @@ void bindHandler(std::string_view handlerName, Handler handler) {
     st().handlers[std::string(handlerName)] = std::move(handler);
 }
 
+void registerWindows(std::span<const WindowDef* const> windows) { st().definitions = windows; }
+
 void startRuntime() {
     if (!QApplication::instance()) {
         static int argc = 1;
@@ -302,12 +337,12 @@ void resetForTesting() {
 
 // ---- Windows ----
 
-bool loadWindow(std::string_view window, std::string_view /*parent*/, bool modal) {
+bool loadWindow(std::string_view window, std::string_view parent, bool modal) {
     startRuntime();
     if (st().ended) return false;
     if (FormWindow* w = loadedWindow(window)) {
-        if (w->windowState() & Qt::WindowMinimized) {
-            w->setWindowState(w->windowState() & ~Qt::WindowMinimized);  // size-changed, nested
+        if ((w->windowState() & Qt::WindowMinimized) || w->hiddenMinimised) {
+            restoreByProgram(w);  // size-changed, nested
             w->show();
         } else if (w->isVisible()) {
             w->raise();
@@ -315,9 +350,19 @@ bool loadWindow(std::string_view window, std::string_view /*parent*/, bool modal
         }
         return true;
     }
-    const WindowDef* def = forms::findWindow(window);
+    const WindowDef* def = definitionOf(window);
     if (!def) return false;
     auto* w = new FormWindow(*def);
+    // An owned window stays above its owner; without it one click on a disabled owner would
+    // bury the modal window behind it. Ownership is the native one only: the window's life is
+    // still the runtime's, not its owner's.
+    if (FormWindow* owner = parent.empty() ? nullptr : loadedWindow(parent)) {
+        // Desktops honour an owner only for dialog-like windows.
+        if (w->windowType() == Qt::Window) w->setWindowFlags((w->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
+        owner->winId();
+        w->winId();
+        if (w->windowHandle() && owner->windowHandle()) w->windowHandle()->setTransientParent(owner->windowHandle());
+    }
     if (modal) {
         for (FormWindow* other : st().windows) {
             if (other->isEnabled()) {
@@ -385,11 +430,10 @@ void showWindow(Handle handle, int command) {
         case 2:
         case 6:
         case 7:
-            w->setWindowState(w->windowState() | Qt::WindowMinimized);
+            setWindowStateByProgram(w, w->windowState() | Qt::WindowMinimized);
             break;
         default:  // 1 normal, 5 show, 9 restore, ...
-            if (w->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized))
-                w->setWindowState(w->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+            restoreByProgram(w);
             w->show();
             break;
     }

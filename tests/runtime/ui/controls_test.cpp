@@ -235,6 +235,11 @@ TEST_F(ControlsTest, UserSelectionRaisesSelectionChangedWithTheNewIndex) {
     auto* list = widgetAs<QListWidget>(W, "列表框_日志搜索结果");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
     EXPECT_EQ(seen, std::vector<int64_t>{1});
+    // A press on the line already selected chooses it again (a result followed a second time).
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+    EXPECT_EQ(seen, (std::vector<int64_t>{1, 1}));
+    ui::setInt(W, "列表框_日志搜索结果", "selection", 0);  // the program's own choice raises nothing
+    EXPECT_EQ(seen, (std::vector<int64_t>{1, 1}));
 }
 
 TEST_F(ControlsTest, CheckListBoxHasNoCurrentLineUntilOneIsClicked) {

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
+#include <QWindow>
 
 #include "ui_test_support.h"
 
@@ -124,16 +125,27 @@ TEST_F(DeliveryTest, ModalLoadReturnsAtOnceAndDisablesTheOtherWindowsUntilItClos
     EXPECT_FALSE(ui::getBool("TopEdgeBarWindow", "", "enabled"));
     EXPECT_TRUE(ui::getBool("ImportContactsWindow", "", "enabled"));
 
-    // A click on the disabled main window reaches nothing.
+    // The modal window is owned by the window named as its parent, natively, so that the window
+    // manager keeps it above.
+    QWindow* modal = widget("ImportContactsWindow", "")->windowHandle();
+    ASSERT_NE(modal, nullptr);
+    EXPECT_EQ(modal->transientParent(), widget(W, "")->windowHandle());
+
+    // A click on the disabled main window reaches nothing, and neither does its close request.
     record("onAllContactsButton");
+    record("onMainWindowCloseRequest", false);
     QTest::mouseClick(widget(W, "按钮_all"), Qt::LeftButton);
+    widget(W, "")->close();
     EXPECT_TRUE(calls().empty());
+    EXPECT_TRUE(ui::isWindowLoaded("ImportContactsWindow"));
 
     ui::bindHandler("onImportQuit", [] { ui::destroyUnit("ImportContactsWindow"); });
     QTest::mouseClick(widget("ImportContactsWindow", "按钮_退出"), Qt::LeftButton);
     EXPECT_FALSE(ui::isWindowLoaded("ImportContactsWindow"));
     EXPECT_TRUE(ui::getBool(W, "", "enabled"));
     EXPECT_TRUE(ui::getBool("TopEdgeBarWindow", "", "enabled"));
+    widget(W, "")->close();
+    EXPECT_EQ(names(), std::vector<std::string>{"onMainWindowCloseRequest"});
 }
 
 TEST_F(DeliveryTest, MouseInputOnADisabledWindowRaisesNothing) {

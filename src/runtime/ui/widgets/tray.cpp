@@ -132,7 +132,8 @@ int TrayIcon::actionFor(QSystemTrayIcon::ActivationReason reason) {
 
 TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {}
 
-TrayIcon::~TrayIcon() { remove(); }
+// The icon is a child: it goes with this object, at once.
+TrayIcon::~TrayIcon() = default;
 
 bool TrayIcon::isAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
@@ -158,9 +159,13 @@ bool TrayIcon::set(std::string_view iconBytes, const QString& tooltip) {
 
 void TrayIcon::remove() {
     if (!icon_) return;
-    icon_->hide();
-    delete icon_;
+    // The removal mostly runs inside the icon's own mouse event (a click, a menu it opened):
+    // hiding the icon deletes its native widget, so both wait until that event has returned.
+    // From here on the icon raises nothing and counts as gone.
+    QSystemTrayIcon* leaving = icon_;
     icon_ = nullptr;
+    leaving->disconnect(this);
+    leaving->deleteLater();
 }
 
 bool TrayIcon::isShown() const { return icon_ && icon_->isVisible(); }

@@ -1,0 +1,21 @@
+# Fails when a file of the runtime (src/runtime) includes a header of the program above it: the
+# runtime is handed what it needs at start-up, so every include arrow points down.
+# Usage: cmake -DROOT=<source folder> -P check_layers.cmake
+file(GLOB_RECURSE files ${ROOT}/src/runtime/*.h ${ROOT}/src/runtime/*.cpp)
+set(offending "")
+foreach(f ${files})
+  file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line ${lines})
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([^\"]+)\".*" "\\1" header "${line}")
+    if(NOT header MATCHES "^runtime/")
+      file(RELATIVE_PATH rel ${ROOT} ${f})
+      list(APPEND offending "${rel}: ${header}")
+    endif()
+  endforeach()
+endforeach()
+if(offending)
+  list(JOIN offending "\n  " text)
+  message(FATAL_ERROR "the runtime includes headers from above it:\n  ${text}")
+endif()
+list(LENGTH files n)
+message(STATUS "the runtime includes only itself (${n} files)")
