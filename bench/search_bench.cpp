@@ -1,0 +1,113 @@
+// searchAll on the real MainWindow over the century dataset and over a tenth and a hundredth of
+// it, for a rare keyword (a day in a thousand) and a common one (almost every day). Beside it,
+// in the same run, the baseline: a plain byte search over the same texts in memory.
+// Goals: median at most 50 ms for either keyword on the century; from a tenth to the whole
+// (ten times the data) the time grows at most ten times.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench/century.h"
+#include "bench/program.h"
+#include "bench/report.h"
+#include "search/result_lists.h"
+
+namespace {
+
+namespace ui = runtime::ui;
+using bench::Clock;
+using bench::msSince;
+
+constexpr const char* kBench = "search";
+constexpr int kRuns = 9;
+
+struct Expected {
+    int diary = 0, items = 0, contacts = 0;
+};
+
+// What the lists must hold, counted straight from the data (the keywords have no letters, so
+// letter case plays no part).
+Expected count(const bench::Century& c, const std::string& word) {
+    auto holds = [&word](const runtime::store::Value& v) {
+        return runtime::store::valueText(v).find(word) != std::string::npos;
+    };
+    Expected e;
+    for (const auto& row : c.diary) e.diary += holds(row[1]);
+    for (const auto& row : c.items) e.items += holds(row[3]);
+    for (const auto& row : c.contacts) e.contacts += holds(row[0]) || holds(row[1]) || holds(row[2]);
+    return e;
+}
+
+int listCount(const char* list) {
+    const int n = ui::getListItemCount("MainWindow", list);
+    return n == 1 && ui::getListItemText("MainWindow", list, 0) == search::kNotFound ? 0 : n;
+}
+
+double baseline(const bench::Century& c, const std::string& word) {
+    std::vector<double> times;
+    for (int r = 0; r < kRuns; ++r) {
+        const auto t0 = Clock::now();
+        int hits = 0;
+        for (const auto& rows : {&c.diary, &c.items, &c.contacts}) {
+            for (const auto& row : *rows) {
+                for (const auto& value : row) {
+                    if (const auto* text = std::get_if<std::string>(&value)) hits += text->find(word) != std::string::npos;
+                }
+            }
+        }
+        hits += c.memo.find(word) != std::string::npos;
+        times.push_back(msSince(t0));
+        if (hits < 0) std::puts("");  // keeps the loop from being optimised away
+    }
+    return bench::percentile(times, 0.5);
+}
+
+}  // namespace
+
+int main() {
+    const std::string folder = (std::filesystem::current_path() / "qb_search_bench").string();
+    const struct {
+        double scale;
+        const char* name;
+    } scales[] = {{0.01, "a hundredth (365 days)"}, {0.1, "a tenth (3,650 days)"}, {1.0, "the century"}};
+    double median[3][2] = {};
+    std::printf("search_bench: searchAll on MainWindow, %d runs each\n", kRuns);
+    for (int s = 0; s < 3; ++s) {
+        const bench::Century century = bench::makeCentury(bench::benchToday(), scales[s].scale);
+        if (!bench::startProgramOn(folder, century)) {
+            bench::fail(kBench, "starting the program");
+            return 1;
+        }
+        for (int k = 0; k < 2; ++k) {
+            const std::string word = k == 0 ? bench::kRareKeyword : bench::kCommonKeyword;
+            const Expected want = count(century, word);
+            ui::setText("MainWindow", "编辑框关键词", word);
+            std::vector<double> times;
+            for (int r = 0; r < kRuns; ++r) {
+                const auto t0 = Clock::now();
+                search::searchAll();
+                times.push_back(msSince(t0));
+            }
+            if (listCount(search::kDiaryList) != want.diary || listCount(search::kReminderList) != want.items ||
+                listCount(search::kContactList) != want.contacts) {
+                bench::fail(kBench, std::string("the lists do not hold every hit of ") + word);
+                return 1;
+            }
+            median[s][k] = bench::percentile(times, 0.5);
+            const std::string what = std::string(k == 0 ? "rare" : "common") + " keyword, " + scales[s].name + ", " +
+                                     std::to_string(want.diary) + " days";
+            if (s == 2) {
+                bench::figure(kBench, what + ": median", median[s][k], "ms", 50);
+            } else {
+                bench::note(kBench, what + ": median", median[s][k], "ms", "");
+            }
+            bench::note(kBench, std::string("  baseline: byte search of the same texts in memory"), baseline(century, word),
+                        "ms", "baseline");
+        }
+        bench::endProgramIn(folder);
+    }
+    bench::figure(kBench, "rare keyword: growth from a tenth to the century", median[2][0] / median[1][0], "x", 10);
+    bench::figure(kBench, "common keyword: growth from a tenth to the century", median[2][1] / median[1][1], "x", 10);
+    return 0;
+}
