@@ -47,7 +47,7 @@ std::string diaryText(int day, int variant) {
     std::string text = "第" + std::to_string(day + 1) + "天";
     if (variant > 0) text += "（改" + std::to_string(variant) + "）";
     text += "：";
-    const bool rare = day % 1000 == 500;
+    const bool rare = day % 1000 == 100;
     while (text.size() < 1000) {
         // About one word in twenty-five is the common keyword: almost every day holds it.
         text += rng() % 25 == 0 ? kCommonKeyword : pick(rng, kWords);

@@ -4,6 +4,7 @@
 // Goals: median at most 50 ms for either keyword on the century; from a tenth to the whole
 // (ten times the data) the time grows at most ten times.
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,8 @@ int listCount(const char* list) {
     return n == 1 && ui::getListItemText("MainWindow", list, 0) == search::kNotFound ? 0 : n;
 }
 
+volatile int sink = 0;  // keeps the baseline's search from being optimised away
+
 double baseline(const bench::Century& c, const std::string& word) {
     std::vector<double> times;
     for (int r = 0; r < kRuns; ++r) {
@@ -52,13 +55,15 @@ double baseline(const bench::Century& c, const std::string& word) {
         for (const auto& rows : {&c.diary, &c.items, &c.contacts}) {
             for (const auto& row : *rows) {
                 for (const auto& value : row) {
-                    if (const auto* text = std::get_if<std::string>(&value)) hits += text->find(word) != std::string::npos;
+                    if (const auto* text = std::get_if<std::string>(&value)) {
+                        hits += ::memmem(text->data(), text->size(), word.data(), word.size()) != nullptr;
+                    }
                 }
             }
         }
-        hits += c.memo.find(word) != std::string::npos;
+        hits += ::memmem(c.memo.data(), c.memo.size(), word.data(), word.size()) != nullptr;
         times.push_back(msSince(t0));
-        if (hits < 0) std::puts("");  // keeps the loop from being optimised away
+        sink = hits;
     }
     return bench::percentile(times, 0.5);
 }
@@ -71,7 +76,7 @@ int main() {
         double scale;
         const char* name;
     } scales[] = {{0.01, "a hundredth (365 days)"}, {0.1, "a tenth (3,650 days)"}, {1.0, "the century"}};
-    double median[3][2] = {};
+    double median[3][2] = {}, base[3][2] = {};
     std::printf("search_bench: searchAll on MainWindow, %d runs each\n", kRuns);
     for (int s = 0; s < 3; ++s) {
         const bench::Century century = bench::makeCentury(bench::benchToday(), scales[s].scale);
@@ -102,12 +107,18 @@ int main() {
             } else {
                 bench::note(kBench, what + ": median", median[s][k], "ms", "");
             }
-            bench::note(kBench, std::string("  baseline: byte search of the same texts in memory"), baseline(century, word),
-                        "ms", "baseline");
+            base[s][k] = baseline(century, word);
+            bench::note(kBench, std::string("  baseline: memmem over the same texts in memory"), base[s][k], "ms",
+                        "baseline");
         }
         bench::endProgramIn(folder);
     }
-    bench::figure(kBench, "rare keyword: growth from a tenth to the century", median[2][0] / median[1][0], "x", 10);
-    bench::figure(kBench, "common keyword: growth from a tenth to the century", median[2][1] / median[1][1], "x", 10);
+    for (int k = 0; k < 2; ++k) {
+        const std::string word = k == 0 ? "rare keyword" : "common keyword";
+        bench::figure(kBench, word + ": growth from a tenth to the century", median[2][k] / median[1][k], "x", 10);
+        // A tenth of the texts fits in the processor's caches, the century does not: the plain
+        // search grows by more than the data too.
+        bench::note(kBench, "  baseline's growth from a tenth to the century", base[2][k] / base[1][k], "x", "baseline");
+    }
     return 0;
 }

@@ -43,6 +43,12 @@ std::string keyword() { return ui::getText(kMain, kKeywordBox); }
 
 std::string fieldText(const st::Value& value) { return st::valueText(value); }
 
+// Whether the field's value holds the keyword; a text is tested where it is, not copied.
+bool holdsKeyword(const st::Value& value, const std::string& word) {
+    if (const auto* text = std::get_if<std::string>(&value)) return detail::containsKeyword(*text, word);
+    return detail::containsKeyword(fieldText(value), word);
+}
+
 void addNotFoundWhenEmpty(const char* list) {
     if (ui::getListItemCount(kMain, list) == 0) ui::addListItem(kMain, list, kNotFound);
 }
@@ -56,7 +62,7 @@ std::vector<ResultLine> scanStore(const char* store, const char* textField, cons
     st::goToFirstRecord();
     const int count = st::getRecordCount();
     for (int i = 0; i < count; ++i) {
-        if (detail::containsKeyword(fieldText(st::readField(textField)), word)) found.push_back(line());
+        if (holdsKeyword(st::readField(textField), word)) found.push_back(line());
         st::skipRecords();
     }
     return found;
@@ -119,7 +125,7 @@ void searchAll() {
 
     st::selectDatabase("bw35");
     st::goToFirstRecord();
-    if (detail::containsKeyword(fieldText(st::readField("bw")), word)) ui::addListItem(kMain, kMemoList, kMemoFound);
+    if (holdsKeyword(st::readField("bw"), word)) ui::addListItem(kMain, kMemoList, kMemoFound);
     addNotFoundWhenEmpty(kMemoList);
 
     // A contact gives one line however many of its fields hold the keyword: name, then the fields
@@ -128,9 +134,8 @@ void searchAll() {
     st::goToFirstRecord();
     const int contacts = st::getRecordCount();
     for (int i = 0; i < contacts; ++i) {
-        if (detail::containsKeyword(fieldText(st::readField("姓名")), word) ||
-            detail::containsKeyword(fieldText(st::readField(2)), word) ||
-            detail::containsKeyword(fieldText(st::readField(3)), word)) {
+        if (holdsKeyword(st::readField("姓名"), word) || holdsKeyword(st::readField(2), word) ||
+            holdsKeyword(st::readField(3), word)) {
             ui::addListItem(kMain, kContactList, fieldText(st::readField("姓名")), st::getRecordNumber());
         }
         st::skipRecords();

@@ -8,6 +8,7 @@
 #include <array>
 #include <bitset>
 #include <cerrno>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -221,7 +222,10 @@ std::size_t findBytes(std::string_view text, std::string_view needle, std::size_
             auto at = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), *searcher);
             if (at != text.end()) hit = static_cast<std::size_t>(at - text.begin());
         } else {
-            hit = text.find(needle, from);
+            // memmem looks at pairs of bytes; a search led by the needle's first byte alone
+            // stops at nearly every character of Chinese text, whose lead bytes are few.
+            const void* at = ::memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
+            if (at) hit = static_cast<std::size_t>(static_cast<const char*>(at) - text.data());
         }
         if (hit == std::string_view::npos) return hit;
         if (startsCharacter(text, hit)) return hit;
