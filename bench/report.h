@@ -33,23 +33,36 @@ inline double peakRssMb(int who = RUSAGE_SELF) {
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
+// `text` padded with blanks to `columns` columns of a terminal (a Chinese character takes two).
+inline std::string padded(const std::string& text, int columns) {
+    int used = 0;
+    for (unsigned char c : text) {
+        if (c < 0x80) {
+            ++used;
+        } else if (c >= 0xC0) {
+            used += 2;
+        }
+    }
+    return used >= columns ? text : text + std::string(static_cast<std::size_t>(columns - used), ' ');
+}
+
 // A figure judged against a goal: met when value <= goal.
 inline bool figure(const char* bench, const std::string& what, double value, const char* unit, double goal) {
     const bool met = value <= goal;
     char goalText[64];
     std::snprintf(goalText, sizeof goalText, "<= %.4g %s", goal, unit);
-    std::printf("| %-9s | %-58s | %10.2f %-5s | %-16s | %-6s |\n", bench, what.c_str(), value, unit, goalText,
+    std::printf("| %-9s | %s | %10.2f %-5s | %-16s | %-6s |\n", bench, padded(what, 58).c_str(), value, unit, goalText,
                 met ? "met" : "MISSED");
     return met;
 }
 
 // A figure printed beside the goals it is a baseline or a context for.
 inline void note(const char* bench, const std::string& what, double value, const char* unit, const char* role) {
-    std::printf("| %-9s | %-58s | %10.2f %-5s | %-16s | %-6s |\n", bench, what.c_str(), value, unit, role, "");
+    std::printf("| %-9s | %s | %10.2f %-5s | %-16s | %-6s |\n", bench, padded(what, 58).c_str(), value, unit, role, "");
 }
 
 inline void fail(const char* bench, const std::string& what) {
-    std::printf("| %-9s | %-58s | %16s | %-16s | %-6s |\n", bench, what.c_str(), "FAILED", "", "FAILED");
+    std::printf("| %-9s | %s | %16s | %-16s | %-6s |\n", bench, padded(what, 58).c_str(), "FAILED", "", "FAILED");
 }
 
 }  // namespace bench
