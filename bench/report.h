@@ -51,18 +51,18 @@ inline bool figure(const char* bench, const std::string& what, double value, con
     const bool met = value <= goal;
     char goalText[64];
     std::snprintf(goalText, sizeof goalText, "<= %.4g %s", goal, unit);
-    std::printf("| %-9s | %s | %10.2f %-5s | %-16s | %-6s |\n", bench, padded(what, 58).c_str(), value, unit, goalText,
+    std::printf("| %-9s | %s | %10.2f %-5s | %-16s | %-7s |\n", bench, padded(what, 58).c_str(), value, unit, goalText,
                 met ? "met" : "MISSED");
     return met;
 }
 
 // A figure printed beside the goals it is a baseline or a context for.
 inline void note(const char* bench, const std::string& what, double value, const char* unit, const char* role) {
-    std::printf("| %-9s | %s | %10.2f %-5s | %-16s | %-6s |\n", bench, padded(what, 58).c_str(), value, unit, role, "");
+    std::printf("| %-9s | %s | %10.2f %-5s | %-16s | %-7s |\n", bench, padded(what, 58).c_str(), value, unit, role, "");
 }
 
 inline void fail(const char* bench, const std::string& what) {
-    std::printf("| %-9s | %s | %16s | %-16s | %-6s |\n", bench, padded(what, 58).c_str(), "FAILED", "", "FAILED");
+    std::printf("| %-9s | %s | %16s | %-16s | %-7s |\n", bench, padded(what, 58).c_str(), "FAILED", "", "FAILED");
 }
 
 }  // namespace bench

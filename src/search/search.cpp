@@ -1,13 +1,15 @@
 // The keyword search and its result handlers. The search reads every store from its first record
 // through its record count, one skipRecords at a time, and tests each text for the keyword as
-// findText would find it from the first byte, letter case ignored; store answers are not examined (a failed read is the empty
-// text, which holds no keyword).
+// findText would find it from the first byte, letter case ignored; store answers are not examined
+// (a failed read is the empty text, which holds no keyword). The lines of a date list are sorted
+// before they go into the list.
 #include "search/search.h"
 
 #include "search/result_lists.h"
 
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "calendar/calendar.h"
