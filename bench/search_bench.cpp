@@ -101,7 +101,7 @@ int main() {
             }
             median[s][k] = bench::percentile(times, 0.5);
             const std::string what = std::string(k == 0 ? "rare" : "common") + " keyword, " + scales[s].name + ", " +
-                                     std::to_string(want.diary) + " days";
+                                     std::to_string(want.diary) + " days hit";
             if (s == 2) {
                 bench::figure(kBench, what + ": median", median[s][k], "ms", 50);
             } else {
