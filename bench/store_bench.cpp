@@ -1,7 +1,8 @@
-// Table store timings on a century of diary (36,500 days, ~1 KB of text each) and 10,000
-// contacts, unprotected and protected: open, the diary keystroke path (find the day, write its
-// memo), a full findRecord scan and pack. A bare 4 KB write+fsync on the same disk is measured in
-// the same run as the baseline the keystroke write is judged against.
+// Table store timings on the century dataset's diary (36,500 days, ~1 KB of text each) and its
+// 10,000 contacts, unprotected and protected: open, the diary keystroke path (find the day, write
+// its memo), a full findRecord scan and pack. A bare 4 KB write+fsync on the same disk is measured
+// in the same run as the baseline the keystroke write is judged against. Protected stores are
+// held to the same goals as plain ones: the user waits the same.
 //
 // Usage: store_bench [folder]   (default: ./store-bench-data, removed afterwards)
 #include <fcntl.h>
@@ -15,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/century.h"
+#include "bench/report.h"
 #include "runtime/store/store.h"
 #include "runtime/store/store_testing.h"
 #include "store/schemas.h"
@@ -40,12 +43,6 @@ struct Stats {
 Stats stats(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return {v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 99 / 100)]};
-}
-
-std::string diaryText(int day, int variant) {
-    std::string s = "第" + std::to_string(day) + "天 v" + std::to_string(variant) + "：";
-    while (s.size() < 1000) s += "今天天气晴朗，去公园散步，读了几页书。Walked and read. ";
-    return s;
 }
 
 bool check(bool ok, const char* what) {
@@ -88,11 +85,9 @@ bool runOnce(const std::string& folder, const std::string& password, Figures& f)
         password.empty() ? std::nullopt : std::optional<std::string_view>(password);
     {
         auto t0 = Clock::now();
-        std::vector<std::vector<st::Value>> diary, contacts;
-        for (int d = 0; d < kDays; ++d) diary.push_back({runtime::DateTime{kFirstDay + d}, diaryText(d, 0)});
-        for (int c = 0; c < kContacts; ++c) {
-            contacts.push_back({"联系人" + std::to_string(c), "1380000" + std::to_string(c), "备注 note " + std::to_string(c)});
-        }
+        const bench::Century century = bench::makeCentury(runtime::DateTime{kFirstDay + kDays});
+        const bench::Rows& diary = century.diary;
+        const bench::Rows& contacts = century.contacts;
         if (!check(st::openDatabase(rz, pw), "open rz35 to fill") || !check(st::addRecords(diary), "fill rz35") ||
             !check(st::openDatabase(lxr, pw), "open lxr35 to fill") || !check(st::addRecords(contacts), "fill lxr35")) {
             return false;
@@ -126,7 +121,7 @@ bool runOnce(const std::string& folder, const std::string& password, Figures& f)
         st::goToFirstRecord();
         const bool found = st::findRecord([wanted] { return st::valueDate(st::readField("日期")).days == wanted; });
         const auto w0 = Clock::now();
-        const bool written = st::writeField("日志", st::Value{diaryText(day, i + 1)});
+        const bool written = st::writeField("日志", st::Value{bench::diaryText(day, i + 1)});
         writes.push_back(msSince(w0));
         keystrokes.push_back(msSince(k0));
         if (!check(found && written && st::getRecordNumber() == day + 1, "keystroke")) return false;
@@ -156,10 +151,6 @@ bool runOnce(const std::string& folder, const std::string& password, Figures& f)
     return true;
 }
 
-void verdict(const char* what, double value, double goal) {
-    std::printf("  %-44s %9.2f ms   goal <= %7.2f ms   %s\n", what, value, goal, value <= goal ? "ok" : "MISSED");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -169,36 +160,27 @@ int main(int argc, char** argv) {
     const Stats bareAppend = bareWriteFsync(disk, true);
     std::printf("store_bench: %d diary records (~1 KB memo each) + %d contacts, folder %s\n", kDays, kContacts,
                 folder.c_str());
-    std::printf("baseline: bare 4 KB pwrite+fsync in place median %.3f ms, p99 %.3f ms; appended median %.3f ms\n",
-                bare.median, bare.p99, bareAppend.median);
-    std::printf("          (a commit in rollback-journal mode with synchronous=FULL takes 4 fsyncs)\n\n");
-    bool all = true;
-    Figures plain;
+    constexpr const char* kBench = "store";
+    bench::note(kBench, "bare 4 KB pwrite+fsync in place: median (baseline)", bare.median, "ms", "baseline");
+    bench::note(kBench, "bare 4 KB pwrite+fsync appended: median", bareAppend.median, "ms", "baseline");
     for (const char* mode : {"unprotected", "protected"}) {
         const bool prot = std::string(mode) == "protected";
         Figures f;
         if (!runOnce(folder, prot ? "基准测试密码" : "", f)) return 1;
-        if (!prot) plain = f;
-        const double factor = prot ? 2.0 : 1.0;
-        std::printf("%s:\n", mode);
-        std::printf("  fill (one transaction per table)              %9.1f ms\n", f.fill);
-        verdict(prot ? "open rz35 (incl. one key derivation)" : "open rz35", f.openDiary, 150 * factor);
-        verdict("open lxr35", f.openContacts, 150 * factor);
-        verdict("reopen rz35 (key cached)", f.openCached, 150 * factor);
-        verdict("memo write median", f.write.median, 5 * bare.median * factor);
-        std::printf("  %-44s %9.1fx in place, %.1fx appended\n", "memo write median / bare fsync",
-                    f.write.median / bare.median, f.write.median / bareAppend.median);
-        std::printf("  %-44s %9.2f ms   (%.1fx bare fsync)\n", "memo write p99", f.write.p99, f.write.p99 / bare.median);
-        std::printf("  %-44s %9.2f ms   p99 %.2f ms\n", "keystroke (find day + write) median", f.keystroke.median,
-                    f.keystroke.p99);
-        verdict("findRecord scan of all records", f.scan, 5 * factor);
-        std::printf("  %-44s %9.2f ms\n", "pack after one deletion", f.pack);
-        std::printf("  %-44s %9.1f ms\n\n", prot ? "remove the password (re-seal rz35)" : "set a password (derive + re-seal rz35)",
-                    f.reseal);
-        all = all && f.openCached <= 150 * factor && f.write.median <= 5 * bare.median * factor &&
-              f.scan <= 5 * factor;
+        const std::string m = std::string(mode) + ": ";
+        bench::note(kBench, m + "fill (one transaction per table)", f.fill, "ms", "");
+        bench::figure(kBench, m + (prot ? "open rz35 (incl. one key derivation)" : "open rz35"), f.openDiary, "ms", 150);
+        bench::figure(kBench, m + "open lxr35", f.openContacts, "ms", 150);
+        bench::figure(kBench, m + "reopen rz35 (key cached)", f.openCached, "ms", 150);
+        bench::figure(kBench, m + "memo write median", f.write.median, "ms", 5 * bare.median);
+        bench::note(kBench, m + "memo write median / bare fsync in place", f.write.median / bare.median, "x", "");
+        bench::note(kBench, m + "memo write p99", f.write.p99, "ms", "");
+        bench::note(kBench, m + "keystroke (find day + write) median", f.keystroke.median, "ms", "");
+        bench::figure(kBench, m + "findRecord scan of all records", f.scan, "ms", 5);
+        bench::note(kBench, m + "pack after one deletion", f.pack, "ms", "");
+        bench::note(kBench, m + (prot ? "remove the password (re-seal rz35)" : "set a password (derive + re-seal)"),
+                    f.reseal, "ms", "");
     }
     std::filesystem::remove_all(folder);
-    std::printf("%s\n", all ? "all goals met" : "some goals missed");
     return 0;
 }

@@ -33,6 +33,9 @@ constexpr const char* kMain = "MainWindow";
 // A new workbook starts with one sheet, as current spreadsheet programs make them; the export
 // brings it to four.
 constexpr int kNewWorkbookSheets = 1;
+// Rows are written in order, so the workbook keeps one row per sheet in memory and the rest in
+// temporary files: the export of every record takes memory for a row, not for the data.
+constexpr sheet::Workbook::Storage kStorage = sheet::Workbook::Storage::Spooled;
 
 // MainWindow's `Excel程序` and `Excel工作簿`.
 struct ExportSpreadsheet {
@@ -63,7 +66,7 @@ bool startExcelApplication() {
 
 sheet::Workbook& book() {
     ExportSpreadsheet& s = spreadsheet();
-    if (!s.book) s.book = std::make_unique<sheet::Workbook>(kNewWorkbookSheets);
+    if (!s.book) s.book = std::make_unique<sheet::Workbook>(kNewWorkbookSheets, kStorage);
     return *s.book;
 }
 
@@ -125,7 +128,7 @@ void createExportWorkbook() {
     ExportSpreadsheet& s = spreadsheet();
     s.visible = true;
     s.caption = "Quillarbor导出数据-" + runtime::dateTimeToText(runtime::getCurrentDateTime());
-    s.book = std::make_unique<sheet::Workbook>(kNewWorkbookSheets);
+    s.book = std::make_unique<sheet::Workbook>(kNewWorkbookSheets, kStorage);
     sheet::Workbook& b = *s.book;
 
     if (b.sheetCount() <= 3) {

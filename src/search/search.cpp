@@ -1,14 +1,15 @@
 // The keyword search and its result handlers. The search reads every store from its first record
-// through its record count, one skipRecords at a time, and tests each text with findText from the
-// first byte, letter case ignored; store answers are not examined (a failed read is the empty
-// text, which holds no keyword).
+// through its record count, one skipRecords at a time, and tests each text for the keyword as
+// findText would find it from the first byte, letter case ignored; store answers are not examined
+// (a failed read is the empty text, which holds no keyword). The lines of a date list are sorted
+// before they go into the list.
 #include "search/search.h"
 
 #include "search/result_lists.h"
 
-#include <cstddef>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "calendar/calendar.h"
@@ -44,39 +45,36 @@ std::string keyword() { return ui::getText(kMain, kKeywordBox); }
 
 std::string fieldText(const st::Value& value) { return st::valueText(value); }
 
-void addNotFoundWhenEmpty(const char* list) {
-    if (ui::getListItemCount(kMain, list) == 0) ui::addListItem(kMain, list, kNotFound);
+// Whether the field's value holds the keyword; a text is tested where it is, not copied.
+bool holdsKeyword(const st::Value& value, const std::string& word) {
+    if (const auto* text = std::get_if<std::string>(&value)) return detail::containsKeyword(*text, word);
+    return detail::containsKeyword(fieldText(value), word);
 }
 
-// The list sorted by date, in place. The list has no way to write an item's data, so its lines
-// are read out, sorted, and written back in their new order.
-void sortListByDate(const char* list) {
-    const int count = ui::getListItemCount(kMain, list);
-    if (count < 2) return;
-    std::vector<ResultLine> lines;
-    lines.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        lines.push_back({ui::getListItemText(kMain, list, i), ui::getListItemData(kMain, list, i)});
-    }
-    detail::sortLinesByDate(lines);
-    ui::clearList(kMain, list);
-    for (const ResultLine& line : lines) ui::addListItem(kMain, list, line.text, line.data);
+void addNotFoundWhenEmpty(const char* list) {
+    if (ui::getListItemCount(kMain, list) == 0) ui::addListItem(kMain, list, kNotFound);
 }
 
 // Scans the store's records; `line` is asked for the list line of each record whose text field
 // holds the keyword.
 template <typename LineOf>
-void scanStore(const char* store, const char* textField, const std::string& word, const char* list, LineOf line) {
+std::vector<ResultLine> scanStore(const char* store, const char* textField, const std::string& word, LineOf line) {
+    std::vector<ResultLine> found;
     st::selectDatabase(store);
     st::goToFirstRecord();
     const int count = st::getRecordCount();
     for (int i = 0; i < count; ++i) {
-        if (detail::containsKeyword(fieldText(st::readField(textField)), word)) {
-            ResultLine found = line();
-            ui::addListItem(kMain, list, found.text, found.data);
-        }
+        if (holdsKeyword(st::readField(textField), word)) found.push_back(line());
         st::skipRecords();
     }
+    return found;
+}
+
+// The lines go into the list in date order, or "未找到！" alone when there are none.
+void fillListByDate(const char* list, std::vector<ResultLine> lines) {
+    detail::sortLinesByDate(lines);
+    for (const ResultLine& found : lines) ui::addListItem(kMain, list, found.text, found.data);
+    addNotFoundWhenEmpty(list);
 }
 
 int currentItem(const char* list) { return static_cast<int>(ui::getInt(kMain, list, "selection")); }
@@ -119,21 +117,17 @@ void searchAll() {
         return;
     }
 
-    scanStore("rz35", "日志", word, kDiaryList, [] {
-        return ResultLine{runtime::dateTimeToText(st::valueDate(st::readField("日期"))), 0};
-    });
-    addNotFoundWhenEmpty(kDiaryList);
-    sortListByDate(kDiaryList);
-
-    scanStore("tx35", "提醒内容", word, kReminderList, [] {
-        return ResultLine{runtime::dateTimeToText(st::valueDate(st::readField("初始日期"))), st::getRecordNumber()};
-    });
-    addNotFoundWhenEmpty(kReminderList);
-    sortListByDate(kReminderList);
+    fillListByDate(kDiaryList, scanStore("rz35", "日志", word, [] {
+                       return ResultLine{runtime::dateTimeToText(st::valueDate(st::readField("日期"))), 0};
+                   }));
+    fillListByDate(kReminderList, scanStore("tx35", "提醒内容", word, [] {
+                       return ResultLine{runtime::dateTimeToText(st::valueDate(st::readField("初始日期"))),
+                                         st::getRecordNumber()};
+                   }));
 
     st::selectDatabase("bw35");
     st::goToFirstRecord();
-    if (detail::containsKeyword(fieldText(st::readField("bw")), word)) ui::addListItem(kMain, kMemoList, kMemoFound);
+    if (holdsKeyword(st::readField("bw"), word)) ui::addListItem(kMain, kMemoList, kMemoFound);
     addNotFoundWhenEmpty(kMemoList);
 
     // A contact gives one line however many of its fields hold the keyword: name, then the fields
@@ -142,9 +136,8 @@ void searchAll() {
     st::goToFirstRecord();
     const int contacts = st::getRecordCount();
     for (int i = 0; i < contacts; ++i) {
-        if (detail::containsKeyword(fieldText(st::readField("姓名")), word) ||
-            detail::containsKeyword(fieldText(st::readField(2)), word) ||
-            detail::containsKeyword(fieldText(st::readField(3)), word)) {
+        if (holdsKeyword(st::readField("姓名"), word) || holdsKeyword(st::readField(2), word) ||
+            holdsKeyword(st::readField(3), word)) {
             ui::addListItem(kMain, kContactList, fieldText(st::readField("姓名")), st::getRecordNumber());
         }
         st::skipRecords();

@@ -1,7 +1,9 @@
 // The result lines' date order and the keyword test.
 #include "search/search_lines.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <numeric>
 #include <utility>
 
 #include "runtime/base/datetime.h"
@@ -15,18 +17,17 @@ void sortLinesByDate(std::vector<ResultLine>& lines) {
     std::vector<double> dates;
     dates.reserve(n);
     for (const ResultLine& line : lines) dates.push_back(runtime::instantOf(runtime::toDateTime(line.text)));
-    for (std::size_t pass = 1; pass < n; ++pass) {
-        for (std::size_t j = 1; j <= n - pass; ++j) {
-            if (dates[j - 1] > dates[j]) {
-                std::swap(dates[j - 1], dates[j]);
-                std::swap(lines[j - 1], lines[j]);
-            }
-        }
-    }
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&dates](std::size_t a, std::size_t b) { return dates[a] < dates[b]; });
+    std::vector<ResultLine> sorted;
+    sorted.reserve(n);
+    for (std::size_t i : order) sorted.push_back(std::move(lines[i]));
+    lines = std::move(sorted);
 }
 
 bool containsKeyword(const std::string& text, const std::string& keyword) {
-    return runtime::findText(text, keyword, 1, true) != -1;
+    return runtime::containsText(text, keyword, true);
 }
 
 }  // namespace search::detail

@@ -13,8 +13,8 @@ struct ResultLine {
     int64_t data = 0;
 };
 
-// Ascending by the date each line's text reads as, comparing date values, not texts. A neighbour-
-// exchange sort that exchanges only a strictly later line with the next one, so lines of equal
+// Ascending by the date each line's text reads as, comparing date values, not texts. Stable, as
+// the neighbour-exchange sort that moves a line only past a strictly earlier one: lines of equal
 // dates keep their order and each line keeps its data.
 void sortLinesByDate(std::vector<ResultLine>& lines);
 

@@ -4,10 +4,14 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <bitset>
 #include <cerrno>
+#include <cstring>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace runtime {
@@ -173,16 +177,79 @@ std::string getRightText(std::string_view text, int bytes) {
     return std::string(text.substr(pos));
 }
 
+namespace {
+
+bool isContinuationByte(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Whether byte `pos` starts a character of the walk nextCodePoint makes from the text's first
+// byte. Only a continuation byte can lie inside a character, and only inside the sequence of the
+// nearest lead byte at most three bytes back; elsewhere continuation bytes walk one by one.
+bool startsCharacter(std::string_view text, std::size_t pos) {
+    if (pos == 0 || pos >= text.size() || !isContinuationByte(static_cast<unsigned char>(text[pos]))) return true;
+    std::size_t back = 1;
+    while (back <= 3 && back <= pos && isContinuationByte(static_cast<unsigned char>(text[pos - back]))) ++back;
+    if (back > 3 || back > pos) return true;
+    std::size_t end = pos - back;
+    nextCodePoint(text, end);
+    return end <= pos;
+}
+
+bool hasAsciiLetter(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+}
+
+struct FoldedHash {
+    std::size_t operator()(char c) const { return lowerAscii(static_cast<unsigned char>(c)); }
+};
+struct FoldedEqual {
+    bool operator()(char a, char b) const {
+        return lowerAscii(static_cast<unsigned char>(a)) == lowerAscii(static_cast<unsigned char>(b));
+    }
+};
+
+// Byte position of the first match of `needle` at or after byte `from` that starts a character;
+// npos when none. A needle of whole characters that starts on a character boundary also ends on
+// one, since the text's bytes there decode exactly as the needle's. Letter folding touches ASCII
+// bytes only, so it never changes where characters begin.
+std::size_t findBytes(std::string_view text, std::string_view needle, std::size_t from, bool ignoreCase) {
+    const bool folded = ignoreCase && hasAsciiLetter(needle);
+    std::optional<std::boyer_moore_horspool_searcher<std::string_view::const_iterator, FoldedHash, FoldedEqual>>
+        searcher;
+    if (folded) searcher.emplace(needle.begin(), needle.end());
+    while (from < text.size()) {
+        std::size_t hit = std::string_view::npos;
+        if (folded) {
+            auto at = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), *searcher);
+            if (at != text.end()) hit = static_cast<std::size_t>(at - text.begin());
+        } else {
+            // memmem looks at pairs of bytes; a search led by the needle's first byte alone
+            // stops at nearly every character of Chinese text, whose lead bytes are few.
+            const void* at = ::memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
+            if (at) hit = static_cast<std::size_t>(static_cast<const char*>(at) - text.data());
+        }
+        if (hit == std::string_view::npos) return hit;
+        if (startsCharacter(text, hit)) return hit;
+        from = hit + 1;
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
 int findText(std::string_view text, std::string_view needle, int start, bool ignoreCase) {
     if (needle.empty()) return -1;
     if (start < 1) start = 1;
     int offset = 0;  // GB18030 offset of pos
     std::size_t pos = 0;
-    while (pos < text.size()) {
-        if (offset + 1 >= start && matchesAt(text, pos, needle, ignoreCase)) return offset + 1;
-        offset += nextGbkLength(text, pos);
-    }
-    return -1;
+    while (pos < text.size() && offset + 1 < start) offset += nextGbkLength(text, pos);
+    const std::size_t hit = findBytes(text, needle, pos, ignoreCase);
+    if (hit == std::string_view::npos) return -1;
+    while (pos < hit) offset += nextGbkLength(text, pos);
+    return offset + 1;
+}
+
+bool containsText(std::string_view text, std::string_view needle, bool ignoreCase) {
+    return !needle.empty() && findBytes(text, needle, 0, ignoreCase) != std::string_view::npos;
 }
 
 int findTextReverse(std::string_view text, std::string_view needle, bool ignoreCase) {

@@ -27,6 +27,8 @@ std::string getRightText(std::string_view text, int bytes);
 // there is none or the needle is empty. A start inside a character moves to the next one.
 // `ignoreCase` folds ASCII letters only, as the program's searches always have.
 int findText(std::string_view text, std::string_view needle, int start = 1, bool ignoreCase = false);
+// Whether findText would find `needle` from the first byte, without counting where.
+bool containsText(std::string_view text, std::string_view needle, bool ignoreCase = false);
 
 // 1-based GB18030 position of the last occurrence of `needle`, -1 when none.
 int findTextReverse(std::string_view text, std::string_view needle, bool ignoreCase = false);

@@ -16,7 +16,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -49,6 +51,7 @@ struct Cell {
     std::string text;    // Text and Error: the text; Date: unused
     double number = 0;   // Number, Boolean (0/1), Date (days since 1899-12-30)
 
+    bool operator==(const Cell&) const = default;
     static Cell ofText(std::string t) { return {Kind::Text, std::move(t), 0}; }
     static Cell ofNumber(double v) { return {Kind::Number, {}, v}; }
     static Cell ofDate(double days) { return {Kind::Date, {}, days}; }
@@ -70,30 +73,45 @@ public:
     explicit Worksheet(std::string name) : name_(std::move(name)) {}
     const std::string& name() const { return name_; }
     // The cell at (row, column), 1-based; an Empty cell where nothing was written.
-    const Cell& cell(int row, int column) const;
+    Cell cell(int row, int column) const;
     // False outside the sheet. Writing an Empty cell clears it.
     bool setCell(int row, int column, Cell value);
     UsedSize usedSize() const;
-    std::size_t cellCount() const { return cells_.size(); }
+    std::size_t cellCount() const;
     // 0 means the default width.
     double columnWidth(int column) const;
     void setColumnWidth(int column, double width);
     const std::map<int, double>& columnWidths() const { return widths_; }
-    // Every non-empty cell in row order, then column order.
+    // Visits every non-empty cell in row order, then column order. False when a spooled sheet's
+    // file could not be written or read back (the visit is then incomplete).
+    bool forEachCell(const std::function<void(int row, int column, const Cell& cell)>& visit) const;
+    // The cells held in memory, in row order, then column order: every cell of a sheet kept in
+    // memory; only the last row written of a spooled one.
     const std::map<std::pair<int, int>, Cell>& cells() const { return cells_; }
 
 private:
     friend class Workbook;
+    struct Spool;
+    void flushHeldRows();
     std::string name_;
     std::map<std::pair<int, int>, Cell> cells_;
     std::map<int, double> widths_;
+    // A spooled sheet: rows up to spool_'s last spooled row are in its file, not in cells_.
+    std::shared_ptr<Spool> spool_;
 };
 
 class Workbook {
 public:
+    // Where the cells of a workbook live. A spooled workbook is for writing large sheets row by
+    // row in bounded memory: each sheet keeps the row last written in memory and appends the rows
+    // before it to an anonymous temporary file. It answers every question a workbook in memory
+    // does, but reading back a cell of an earlier row, or writing to one, reads the whole file
+    // (and a sheet written out of row order is sorted in memory when it is saved).
+    enum class Storage { Memory, Spooled };
+
     // A new workbook with `sheets` empty sheets named "Sheet1".."SheetN" (at least one), the
     // first current and active.
-    explicit Workbook(int sheets = 1);
+    explicit Workbook(int sheets = 1, Storage storage = Storage::Memory);
 
     int sheetCount() const { return static_cast<int>(sheets_.size()); }
     // Position 1-based; nullptr outside.
@@ -138,7 +156,9 @@ public:
 
 private:
     friend struct detail::WorkbookAccess;
+    Worksheet makeSheet(std::string name) const;
     std::vector<Worksheet> sheets_;
+    Storage storage_ = Storage::Memory;
     int current_ = 1;
     int active_ = 1;
     int startRow_ = 0, startColumn_ = 0;

@@ -2,7 +2,10 @@
 // and the fitting of column widths. Files are read and written elsewhere (xlsx_*.cpp, xls_read.cpp).
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 #include "runtime/base/datetime.h"
 #include "runtime/base/number.h"
@@ -108,14 +111,91 @@ std::string Cell::asText() const {
 
 // ---- Worksheet ----
 
-const Cell& Worksheet::cell(int row, int column) const {
+// A spooled sheet's file: one record per cell written, in the order the rows left memory. While
+// `ordered` holds, the records run in row, then column order with each cell once, so the file is
+// the sheet's cells as they are; a write to a row already in the file appends a record that
+// overrides the earlier ones (an Empty record clears) and ends that order.
+struct Worksheet::Spool {
+    std::FILE* file = nullptr;
+    int through = 0;  // the last row in the file
+    bool ordered = true;
+    bool failed = false;
+    Spool() : file(std::tmpfile()) { failed = file == nullptr; }
+    ~Spool() {
+        if (file) std::fclose(file);
+    }
+    Spool(const Spool&) = delete;
+    Spool& operator=(const Spool&) = delete;
+
+    void append(int row, int column, const Cell& cell) {
+        if (failed) return;
+        const std::int32_t at[2] = {row, column};
+        const auto kind = static_cast<unsigned char>(cell.kind);
+        const auto length = static_cast<std::uint32_t>(cell.text.size());
+        failed = std::fwrite(at, sizeof at, 1, file) != 1 || std::fwrite(&kind, 1, 1, file) != 1 ||
+                 std::fwrite(&cell.number, sizeof cell.number, 1, file) != 1 ||
+                 std::fwrite(&length, sizeof length, 1, file) != 1 ||
+                 (length > 0 && std::fwrite(cell.text.data(), length, 1, file) != 1);
+    }
+
+    // Every record from the first, then back to appending at the end.
+    bool replay(const std::function<void(int, int, const Cell&)>& visit) {
+        if (failed || std::fflush(file) != 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+            failed = true;
+            return false;
+        }
+        std::int32_t at[2];
+        unsigned char kind = 0;
+        Cell cell;
+        std::uint32_t length = 0;
+        while (std::fread(at, sizeof at, 1, file) == 1) {
+            if (std::fread(&kind, 1, 1, file) != 1 || std::fread(&cell.number, sizeof cell.number, 1, file) != 1 ||
+                std::fread(&length, sizeof length, 1, file) != 1) {
+                failed = true;
+                break;
+            }
+            cell.kind = static_cast<Cell::Kind>(kind);
+            cell.text.resize(length);
+            if (length > 0 && std::fread(cell.text.data(), length, 1, file) != 1) {
+                failed = true;
+                break;
+            }
+            visit(at[0], at[1], cell);
+        }
+        if (std::ferror(file) || std::fseek(file, 0, SEEK_END) != 0) failed = true;
+        return !failed;
+    }
+};
+
+Cell Worksheet::cell(int row, int column) const {
+    if (spool_ && row <= spool_->through) {
+        Cell found;
+        spool_->replay([&](int r, int c, const Cell& cell) {
+            if (r == row && c == column) found = cell;
+        });
+        return found;
+    }
     auto it = cells_.find({row, column});
     return it == cells_.end() ? kEmptyCell : it->second;
 }
 
+void Worksheet::flushHeldRows() {
+    for (const auto& [at, cell] : cells_) spool_->append(at.first, at.second, cell);
+    if (!cells_.empty()) spool_->through = std::max(spool_->through, cells_.rbegin()->first.first);
+    cells_.clear();
+}
+
 bool Worksheet::setCell(int row, int column, Cell value) {
     if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) return false;
-    if (value.kind == Cell::Kind::Empty || (value.kind == Cell::Kind::Text && value.text.empty())) {
+    const bool empty = value.kind == Cell::Kind::Empty || (value.kind == Cell::Kind::Text && value.text.empty());
+    if (spool_ && row <= spool_->through) {
+        spool_->ordered = false;
+        spool_->append(row, column, empty ? Cell{} : value);
+        return true;
+    }
+    // A spooled sheet holds one row: a later row sends the held one to the file.
+    if (spool_ && !cells_.empty() && row > cells_.rbegin()->first.first) flushHeldRows();
+    if (empty) {
         cells_.erase({row, column});
     } else {
         cells_[{row, column}] = std::move(value);
@@ -123,13 +203,42 @@ bool Worksheet::setCell(int row, int column, Cell value) {
     return true;
 }
 
+bool Worksheet::forEachCell(const std::function<void(int, int, const Cell&)>& visit) const {
+    bool ok = true;
+    if (spool_ && spool_->through > 0) {
+        if (spool_->ordered) {
+            ok = spool_->replay(visit);
+        } else {
+            std::map<std::pair<int, int>, Cell> sorted;
+            ok = spool_->replay([&sorted](int row, int column, const Cell& cell) {
+                if (cell.kind == Cell::Kind::Empty) {
+                    sorted.erase({row, column});
+                } else {
+                    sorted[{row, column}] = cell;
+                }
+            });
+            for (const auto& [at, cell] : sorted) visit(at.first, at.second, cell);
+        }
+    }
+    if (spool_ && spool_->failed) ok = false;
+    for (const auto& [at, cell] : cells_) visit(at.first, at.second, cell);
+    return ok;
+}
+
 UsedSize Worksheet::usedSize() const {
     UsedSize size;
-    for (const auto& [at, cell] : cells_) {
-        size.rows = std::max(size.rows, at.first);
-        size.columns = std::max(size.columns, at.second);
-    }
+    forEachCell([&size](int row, int column, const Cell&) {
+        size.rows = std::max(size.rows, row);
+        size.columns = std::max(size.columns, column);
+    });
     return size;
+}
+
+std::size_t Worksheet::cellCount() const {
+    if (!spool_) return cells_.size();
+    std::size_t count = 0;
+    forEachCell([&count](int, int, const Cell&) { ++count; });
+    return count;
 }
 
 double Worksheet::columnWidth(int column) const {
@@ -148,9 +257,19 @@ void Worksheet::setColumnWidth(int column, double width) {
 
 // ---- Workbook ----
 
-Workbook::Workbook(int sheets) {
+Workbook::Workbook(int sheets, Storage storage) : storage_(storage) {
     sheets = std::max(1, sheets);
-    for (int i = 1; i <= sheets; ++i) sheets_.emplace_back("Sheet" + std::to_string(i));
+    for (int i = 1; i <= sheets; ++i) sheets_.push_back(makeSheet("Sheet" + std::to_string(i)));
+}
+
+Worksheet Workbook::makeSheet(std::string name) const {
+    Worksheet sheet(std::move(name));
+    if (storage_ == Storage::Spooled) {
+        // Without a temporary file the sheet stays in memory: slower to grow, never wrong.
+        auto spool = std::make_shared<Worksheet::Spool>();
+        if (!spool->failed) sheet.spool_ = std::move(spool);
+    }
+    return sheet;
 }
 
 Worksheet* Workbook::sheet(int position) {
@@ -174,7 +293,7 @@ void Workbook::addWorksheet() {
     for (int n = 1;; ++n) {
         const std::string name = "Sheet" + std::to_string(n);
         if (!findSheet(name)) {
-            sheets_.emplace_back(name);
+            sheets_.push_back(makeSheet(name));
             return;
         }
     }
@@ -242,8 +361,8 @@ bool Workbook::autoFitCurrentRange() {
     const int c0 = std::min(startColumn_, endColumn_), c1 = std::max(startColumn_, endColumn_);
     Worksheet& s = currentSheet();
     std::map<int, int> widest;  // column -> widest line, GB18030 bytes
-    for (const auto& [at, cell] : s.cells_) {
-        if (at.first < r0 || at.first > r1 || at.second < c0 || at.second > c1) continue;
+    s.forEachCell([&](int row, int column, const Cell& cell) {
+        if (row < r0 || row > r1 || column < c0 || column > c1) return;
         const std::string text = cell.asText();
         std::size_t lineStart = 0;
         int best = 0;
@@ -253,9 +372,9 @@ bool Workbook::autoFitCurrentRange() {
             best = std::max(best, getTextLength(std::string_view(text).substr(lineStart, lineEnd - lineStart)));
             lineStart = lineEnd + 1;
         }
-        int& w = widest[at.second];
+        int& w = widest[column];
         w = std::max(w, best);
-    }
+    });
     for (int c = c0; c <= c1; ++c) {
         auto it = widest.find(c);
         if (it == widest.end() || it->second == 0) continue;

@@ -1,6 +1,7 @@
 // Saving a workbook as an .xlsx file through libxlsxwriter. The file is built beside its target
 // under a temporary name and renamed over it only when complete, so a failed save never damages
-// a file the user already had.
+// a file the user already had. Rows stream through in order, so saving takes memory for one row,
+// not for the sheet.
 #include <xlsxwriter.h>
 
 #include <cstdio>
@@ -114,7 +115,9 @@ SaveResult saveWorkbook(const Workbook& book, const std::string& path) {
     const std::string temporary = path + ".part";
     std::remove(temporary.c_str());
     lxw_workbook_options options = {};
-    options.constant_memory = LXW_FALSE;
+    // Cells arrive in row order (forEachCell's promise), so each row goes to the file as it is
+    // written and the workbook never holds a sheet's texts in memory.
+    options.constant_memory = LXW_TRUE;
     options.use_zip64 = LXW_TRUE;
     lxw_workbook* wb = workbook_new_opt(temporary.c_str(), &options);
     if (!wb) {
@@ -137,19 +140,16 @@ SaveResult saveWorkbook(const Workbook& book, const std::string& path) {
         for (const auto& [column, width] : s.columnWidths()) {
             worksheet_set_column(ws, static_cast<lxw_col_t>(column - 1), static_cast<lxw_col_t>(column - 1), width, nullptr);
         }
-        for (const auto& [at, cell] : s.cells()) {
+        const bool read = s.forEachCell([&](int row, int column, const Cell& cell) {
+            if (failed != LXW_NO_ERROR) return;
             bool cut = false;
             const std::string text = cellText(cell.asText(), cut);
             if (cut) ++result.cutCells;
             const bool multiLine = text.find('\n') != std::string::npos;
-            const lxw_error e = worksheet_write_string(ws, static_cast<lxw_row_t>(at.first - 1),
-                                                       static_cast<lxw_col_t>(at.second - 1), text.c_str(),
-                                                       multiLine ? wrap : nullptr);
-            if (e != LXW_NO_ERROR) {
-                failed = e;
-                break;
-            }
-        }
+            failed = worksheet_write_string(ws, static_cast<lxw_row_t>(row - 1), static_cast<lxw_col_t>(column - 1),
+                                            text.c_str(), multiLine ? wrap : nullptr);
+        });
+        if (!read && failed == LXW_NO_ERROR) failed = LXW_ERROR_READING_TMPFILE;
     }
     const lxw_error closed = workbook_close(wb);  // frees the workbook whatever it answers
     if (failed == LXW_NO_ERROR) failed = closed;

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
 using namespace runtime;
 
 TEST(TextLength, CountsGb18030Bytes) {
@@ -67,6 +72,60 @@ TEST(TextFind, NeverMatchesInsideACharacter) {
     EXPECT_EQ(findTextReverse("abab", "ab"), 3);
     EXPECT_EQ(findTextReverse("日志日志", "志"), 7);
     EXPECT_EQ(findTextReverse("abc", "x"), -1);
+}
+
+namespace {
+
+// The character-by-character search findText replaced: at every character of the walk, compare
+// the needle's bytes. findText must answer exactly as this does.
+int referenceFind(std::string_view text, std::string_view needle, int start, bool ignoreCase) {
+    auto fold = [ignoreCase](unsigned char c) { return ignoreCase && c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    if (needle.empty()) return -1;
+    int offset = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        bool match = text.size() - pos >= needle.size();
+        for (std::size_t i = 0; match && i < needle.size(); ++i) {
+            match = fold(static_cast<unsigned char>(text[pos + i])) == fold(static_cast<unsigned char>(needle[i]));
+        }
+        if (offset + 1 >= start && match) return offset + 1;
+        const std::size_t before = pos;
+        const char32_t cp = nextCodePoint(text, pos);
+        offset += (pos - before == 1 && cp >= 0x80) ? 1 : gbkCharLength(cp);
+    }
+    return -1;
+}
+
+}  // namespace
+
+TEST(TextFind, AnswersAsTheCharacterWalkOnRandomMixedTexts) {
+    // Letters of both cases, two- and four-byte characters, and bytes that are no UTF-8: lone
+    // continuation bytes, torn sequences, overlong forms, surrogates.
+    const std::vector<std::string> pieces = {"a", "B", "b", "x", "日", "志", "€", "ǖ", "😀", "𠀀",
+                                             "\x80", "\xBF", "\xE6\x97", "\xF0\x9F\x98", "\xC0\x80",
+                                             "\xED\xA0\x80", "\xFF", "\xE6", "\x97\xA5"};
+    std::mt19937 rng(2024);
+    auto pick = [&rng](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+    int found = 0;
+    for (int round = 0; round < 4000; ++round) {
+        std::string text;
+        for (std::size_t n = pick(24); n > 0; --n) text += pieces[pick(pieces.size())];
+        std::string needle;
+        if (!text.empty() && round % 2 == 0) {
+            const std::size_t at = pick(text.size());
+            needle = text.substr(at, 1 + pick(6));  // any byte range, torn characters included
+        } else {
+            for (std::size_t n = 1 + pick(3); n > 0; --n) needle += pieces[pick(pieces.size())];
+        }
+        const int start = static_cast<int>(pick(text.size() + 3));
+        for (bool ignoreCase : {false, true}) {
+            const int expected = referenceFind(text, needle, std::max(start, 1), ignoreCase);
+            ASSERT_EQ(findText(text, needle, start, ignoreCase), expected) << round;
+            ASSERT_EQ(containsText(text, needle, ignoreCase), referenceFind(text, needle, 1, ignoreCase) != -1) << round;
+            found += expected != -1;
+        }
+    }
+    EXPECT_GT(found, 1000);  // the rounds do find things, not only miss
 }
 
 TEST(TextOffsets, MapBetweenBytesAndUtf16Units) {

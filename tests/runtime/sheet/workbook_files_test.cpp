@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -128,6 +131,63 @@ TEST_F(WorkbookFiles, WhatIsSavedReadsBackSheetBySheet) {
     EXPECT_EQ(back.sheet(4)->cell(1, 27).asText(), "😀 beyond the basic plane");
     EXPECT_EQ(back.sheet(4)->usedSize().columns, 27);
     EXPECT_EQ(back.sheet(2)->cellCount(), 0u);
+}
+
+TEST_F(WorkbookFiles, ASpooledWorkbookHoldsOneRowAndAnswersAndSavesAsOneInMemory) {
+    // The same writes into both: rows mostly in order, some back to rows already spooled, some
+    // cells cleared, a few texts long enough to be fitted.
+    sheet::Workbook memory(2);
+    sheet::Workbook spooled(2, sheet::Workbook::Storage::Spooled);
+    std::mt19937 rng(11);
+    const char* pieces[] = {"日", "a", "\n"};
+    std::size_t mostHeld = 0;
+    int row = 1;
+    for (int i = 0; i < 3000; ++i) {
+        if (i == 2000) row = 1;  // from here on writes go back to rows already written too
+        row += i >= 2000 ? static_cast<int>(rng() % 7) - 3 : static_cast<int>(rng() % 3 == 0);
+        row = std::max(row, 1);
+        const std::string at = sheet::cellAddress(row, 1 + static_cast<int>(rng() % 4));
+        std::string text;
+        for (std::size_t n = rng() % 10 == 0 ? 0 : rng() % 40; n > 0; --n) text += pieces[rng() % 3];
+        for (sheet::Workbook* book : {&memory, &spooled}) {
+            ASSERT_TRUE(book->setCurrentSheet(1 + (i / 1500)));
+            writeCell(*book, at, text);
+            ASSERT_EQ(book->value(), text);
+        }
+        if (i < 2000) mostHeld = std::max(mostHeld, spooled.sheet(1)->cells().size());
+    }
+    EXPECT_LE(mostHeld, 4u);  // one row of four columns
+    for (int s = 1; s <= 2; ++s) {
+        for (sheet::Workbook* book : {&memory, &spooled}) {
+            ASSERT_TRUE(book->setCurrentSheet(s));
+            writeCell(*book, "a1", "标题");
+            ASSERT_TRUE(book->setEndCell("d3000"));
+            ASSERT_TRUE(book->autoFitCurrentRange());
+        }
+        const sheet::Worksheet& a = *memory.sheet(s);
+        const sheet::Worksheet& b = *spooled.sheet(s);
+        EXPECT_EQ(b.cellCount(), a.cellCount());
+        EXPECT_EQ(b.usedSize().rows, a.usedSize().rows);
+        EXPECT_EQ(b.columnWidths(), a.columnWidths());
+        std::vector<std::string> cellsA, cellsB;
+        ASSERT_TRUE(a.forEachCell([&](int r, int c, const sheet::Cell& cell) {
+            cellsA.push_back(sheet::cellAddress(r, c) + "=" + cell.asText());
+        }));
+        ASSERT_TRUE(b.forEachCell([&](int r, int c, const sheet::Cell& cell) {
+            cellsB.push_back(sheet::cellAddress(r, c) + "=" + cell.asText());
+        }));
+        EXPECT_EQ(cellsB, cellsA);
+        EXPECT_EQ(b.cell(2, 1).asText(), a.cell(2, 1).asText());
+    }
+    ASSERT_TRUE(sheet::saveWorkbook(memory, path("memory.xlsx")).ok);
+    ASSERT_TRUE(sheet::saveWorkbook(spooled, path("spooled.xlsx")).ok);
+    sheet::Workbook fromMemory, fromSpooled;
+    ASSERT_TRUE(sheet::openWorkbook(path("memory.xlsx"), fromMemory).ok());
+    ASSERT_TRUE(sheet::openWorkbook(path("spooled.xlsx"), fromSpooled).ok());
+    for (int s = 1; s <= 2; ++s) {
+        EXPECT_GT(fromMemory.sheet(s)->cellCount(), 300u);
+        EXPECT_EQ(fromSpooled.sheet(s)->cells(), fromMemory.sheet(s)->cells());
+    }
 }
 
 TEST_F(WorkbookFiles, TextsXmlCannotCarryAreWrittenSafely) {

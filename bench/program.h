@@ -1,0 +1,75 @@
+// The program inside a benchmark: MainWindow loaded on the offscreen platform over a program
+// folder whose stores hold a dataset, as the shell's start leaves it (handlers bound, stores
+// open, providers bound), with scripted dialogs. For benchmarks that time one handler; the
+// start-up benchmark runs the real executable instead.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "bench/century.h"
+#include "calendar/calendar.h"
+#include "contacts/contacts_page.h"
+#include "contacts/memo.h"
+#include "exchange/exchange.h"
+#include "forms/forms.h"
+#include "runtime/base/datetime.h"
+#include "runtime/base/files.h"
+#include "runtime/store/store.h"
+#include "runtime/ui/dialogs_testing.h"
+#include "runtime/ui/ui.h"
+#include "runtime/ui/ui_testing.h"
+#include "search/search.h"
+#include "store/opening.h"
+
+namespace bench {
+
+// The day every in-process benchmark takes for today; the century ends the day before.
+inline runtime::DateTime benchToday() { return runtime::makeDate(2024, 6, 15); }
+
+// Makes `folder` a program folder whose stores hold `century` (an existing folder is emptied).
+inline bool writeProgramFolder(const std::string& folder, const Century& century) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder + "/data");
+    if (writeDataFolder(folder + "/data", century)) return true;
+    std::fprintf(stderr, "could not write the dataset: %s\n", runtime::store::lastError().c_str());
+    return false;
+}
+
+// Starts the program in a folder that writeProgramFolder made; false when its diary does not
+// hold `days` records.
+inline bool startProgramIn(const std::string& folder, int days) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    runtime::ui::startRuntime();
+    runtime::ui::registerWindows(forms::allWindows());
+    runtime::setRunDirectoryForTesting(folder);
+    const runtime::DateTime today = benchToday();
+    runtime::setClockForTesting([today] { return runtime::DateTime{today.days + 10.0 / 24}; });
+    runtime::ui::setEndProgramHook([](int code) { std::fprintf(stderr, "the program ended (%d)\n", code); });
+    runtime::ui::useScriptedDialogs();
+    calendar::bindCalendarHandlers();
+    contacts::bindMemoHandlers();
+    contacts::bindContactsHandlers();
+    search::bindSearchHandlers();
+    exchange::bindExchangeHandlers();
+    if (!runtime::ui::loadWindow("MainWindow")) return false;
+    stores::createMissingDataFiles();
+    stores::openTables();
+    stores::bindDataProviders();
+    return runtime::store::selectDatabase("rz35") && runtime::store::getRecordCount() == days;
+}
+
+inline bool startProgramOn(const std::string& folder, const Century& century) {
+    return writeProgramFolder(folder, century) && startProgramIn(folder, static_cast<int>(century.diary.size()));
+}
+
+// Ends what startProgramOn started and removes the folder.
+inline void endProgramIn(const std::string& folder) {
+    runtime::ui::resetForTesting();
+    runtime::store::closeAllDatabases();
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace bench
