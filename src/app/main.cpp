@@ -4,6 +4,7 @@
 #include "contacts/contacts_page.h"
 #include "contacts/memo.h"
 #include "exchange/exchange.h"
+#include "exchange/export.h"
 #include "runtime/ui/ui.h"
 #include "search/search.h"
 #include "shell/globals.h"
@@ -18,6 +19,7 @@ int main() {
     contacts::bindContactsHandlers();
     search::bindSearchHandlers();
     exchange::bindExchangeHandlers();
+    exchange::removeOldExportWorkbooks();
     runtime::ui::loadWindow("MainWindow");
     runtime::ui::runMessageLoop();
     return 0;
