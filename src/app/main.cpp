@@ -4,6 +4,7 @@
 #include "contacts/contacts_page.h"
 #include "contacts/memo.h"
 #include "exchange/exchange.h"
+#include "exchange/export.h"
 #include "forms/forms.h"
 #include "runtime/ui/ui.h"
 #include "search/search.h"
@@ -20,6 +21,7 @@ int main() {
     contacts::bindContactsHandlers();
     search::bindSearchHandlers();
     exchange::bindExchangeHandlers();
+    exchange::removeOldExportWorkbooks();
     runtime::ui::loadWindow("MainWindow");
     runtime::ui::runMessageLoop();
     return 0;

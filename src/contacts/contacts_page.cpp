@@ -1,11 +1,16 @@
 // The contacts page: the table view on lxr35, its pop-up menu and the letter groups.
 //
 // A letter group keeps, beside its table, where each of its rows came from: the lxr35 record
-// number and the three values copied. A delete while the group is on show goes to that record
-// only after checking that lxr35 still holds the copied values there, so it can never remove a
-// contact other than the one the row shows; when the trace is lost (the copy is incomplete, or
-// lxr35 changed underneath) the delete is refused. The traces live as long as the program; a
-// delete on lxr35 renumbers its records and drops every trace but the one it keeps up to date.
+// number and the three values copied. A delete or an edit while the group is on show goes to
+// that record only after checking that lxr35 still holds the copied values there, so it can
+// never touch a contact other than the one the row shows; when the trace is lost (the copy is
+// incomplete, or lxr35 changed underneath) it is refused. The traces live as long as the
+// program and follow the renumbering of the page's own deletes.
+//
+// Edits arrive through the group table itself: the view writes a typed cell into the table on
+// show, and the page watches each group table it built. A row whose values no longer match its
+// trace was just edited: the new values go to the traced lxr35 record (and become the trace),
+// or, refused, the row gets its copied values back, so the cell shows what is stored.
 //
 // Protected stores: copyDatabaseStructure gives the copy lxr35's password, so the copy is opened
 // with the password the contact provider holds. That property always carries lxr35's current
@@ -16,6 +21,7 @@
 
 #include <initializer_list>
 #include <map>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -50,11 +56,29 @@ struct Origin {
     std::string name, phone, remark;
 };
 
-// Temporary table path -> origin of each of its rows, in row order. Absent: no trace kept.
+// Temporary table path -> origin of each of its rows, in row order. Absent: no trace kept. A
+// row of an incomplete copy has record 0: its values are known, its record is not.
 std::map<std::string, std::vector<Origin>>& traces() {
     static std::map<std::string, std::vector<Origin>> map;
     return map;
 }
+
+// Set while the page itself changes a group table: its watcher then leaves the change alone.
+bool& changingGroup() {
+    static bool changing = false;
+    return changing;
+}
+
+class ChangingGroup {
+public:
+    ChangingGroup() : was_(changingGroup()) { changingGroup() = true; }
+    ~ChangingGroup() { changingGroup() = was_; }
+    ChangingGroup(const ChangingGroup&) = delete;
+    ChangingGroup& operator=(const ChangingGroup&) = delete;
+
+private:
+    bool was_;
+};
 
 std::string storeFile() { return shell::programPath("/data/lxr35.edb"); }
 
@@ -96,6 +120,8 @@ bool openCopy(const std::string& path) {
 
 constexpr const char* kGroupFiles[] = {"ad.edb", "eh.edb", "il.edb", "mp.edb", "qt.edb", "uz.edb"};
 
+void watchGroup(const std::string& path);
+
 void filterContacts(const char* fileName, std::initializer_list<const char*> initials) {
     const std::string folder = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp);
     // No private folder to be had: the copy is not made anywhere else.
@@ -133,7 +159,16 @@ void filterContacts(const char* fileName, std::initializer_list<const char*> ini
             return true;
         }) && complete;
     }
-    if (complete && st::getRecordCount() == static_cast<int>(origins.size())) traces()[path] = std::move(origins);
+    if (!complete || st::getRecordCount() != static_cast<int>(origins.size())) {
+        origins.clear();
+        for (int row = 1; row <= st::getRecordCount(); ++row) {
+            st::goToRecord(row);
+            origins.push_back(currentOrigin());
+            origins.back().record = 0;
+        }
+    }
+    traces()[path] = std::move(origins);
+    watchGroup(path);
     ui::setProperty(kMain, kProvider, "file", path);
 }
 
@@ -146,7 +181,7 @@ const Origin* tracedOrigin(const std::string& path, int row) {
     if (copy == nullptr || copy->recordCount() != static_cast<int>(found->second.size())) return nullptr;
     const Origin& origin = found->second[row - 1];
     st::selectDatabase(kStore);
-    if (origin.record > st::getRecordCount()) return nullptr;
+    if (origin.record < 1 || origin.record > st::getRecordCount()) return nullptr;
     st::goToRecord(origin.record);
     const Origin now = currentOrigin();
     if (now.record != origin.record || now.name != origin.name || now.phone != origin.phone ||
@@ -156,38 +191,134 @@ const Origin* tracedOrigin(const std::string& path, int row) {
     return &origin;
 }
 
-// After lxr35 lost `record`: the traces of other groups are dropped, the one of `path` loses
-// `row` and follows the renumbering.
-void forgetDeleted(const std::string& path, int row, int record) {
-    std::vector<Origin> kept;
-    if (auto found = traces().find(path); found != traces().end()) kept = std::move(found->second);
-    traces().clear();
-    if (row < 1 || row > static_cast<int>(kept.size())) return;
-    kept.erase(kept.begin() + (row - 1));
-    for (Origin& origin : kept) {
-        if (origin.record > record) --origin.record;
+// After lxr35 lost `record`: every trace follows the renumbering, and a row copied from that
+// record can no longer be traced (its values stay known, for an edit refused later).
+void followDeletion(int record) {
+    for (auto& [path, origins] : traces()) {
+        for (Origin& origin : origins) {
+            if (origin.record == record) {
+                origin.record = 0;
+            } else if (origin.record > record) {
+                --origin.record;
+            }
+        }
     }
-    traces()[path] = std::move(kept);
+}
+
+// After `row` of the group at `path` was deleted together with its `record` of lxr35.
+void forgetDeleted(const std::string& path, int row, int record) {
+    if (auto found = traces().find(path); found != traces().end() && row >= 1 &&
+                                          row <= static_cast<int>(found->second.size())) {
+        found->second.erase(found->second.begin() + (row - 1));
+    }
+    followDeletion(record);
+}
+
+std::string groupText(const st::Table& copy, int row, const char* field) {
+    const std::vector<st::FieldDef>& fields = copy.fields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].name == field) return st::valueText(copy.read(row, static_cast<int>(i) + 1));
+    }
+    return {};
+}
+
+void writeGroupText(st::Table& copy, int row, const char* field, const std::string& text) {
+    const std::vector<st::FieldDef>& fields = copy.fields();
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].name == field) copy.write(row, static_cast<int>(i) + 1, text);
+    }
+}
+
+// Rows of the group table at `path` whose values differ from their trace, with those values.
+std::vector<Origin> editedRows(const std::string& path) {
+    std::vector<Origin> edited;
+    auto found = traces().find(path);
+    st::Table* copy = st::findOpenTable(path);
+    // Rows added or removed are not an edit of the view; the traces then no longer fit anyway.
+    if (found == traces().end() || copy == nullptr ||
+        copy->recordCount() != static_cast<int>(found->second.size())) {
+        return edited;
+    }
+    for (int row = 1; row <= copy->recordCount(); ++row) {
+        const Origin& origin = found->second[row - 1];
+        // `record` carries the group's row here.
+        Origin now{row, groupText(*copy, row, kName), groupText(*copy, row, kPhone), groupText(*copy, row, kRemark)};
+        if (now.name != origin.name || now.phone != origin.phone || now.remark != origin.remark) {
+            edited.push_back(std::move(now));
+        }
+    }
+    return edited;
+}
+
+// The row gets the values it was copied with again.
+void restoreRow(const std::string& path, int row) {
+    st::Table* copy = st::findOpenTable(path);
+    auto found = traces().find(path);
+    if (copy == nullptr || found == traces().end() || row < 1 || row > static_cast<int>(found->second.size())) return;
+    const Origin& origin = found->second[row - 1];
+    ChangingGroup changing;
+    if (groupText(*copy, row, kName) != origin.name) writeGroupText(*copy, row, kName, origin.name);
+    if (groupText(*copy, row, kPhone) != origin.phone) writeGroupText(*copy, row, kPhone, origin.phone);
+    if (groupText(*copy, row, kRemark) != origin.remark) writeGroupText(*copy, row, kRemark, origin.remark);
+}
+
+// A row typed into under a letter group: to its lxr35 record, or refused.
+void onGroupEdited(const std::string& path, const Origin& typed) {
+    const int row = typed.record;  // here: the row of the group table
+    if (const Origin* origin = tracedOrigin(path, row)) {
+        std::vector<std::optional<st::Value>> values(static_cast<size_t>(st::getFieldCount()));
+        for (int i = 1; i <= st::getFieldCount(); ++i) {
+            const std::string field = st::getFieldName(i);
+            if (field == kName && typed.name != origin->name) values[i - 1] = typed.name;
+            if (field == kPhone && typed.phone != origin->phone) values[i - 1] = typed.phone;
+            if (field == kRemark && typed.remark != origin->remark) values[i - 1] = typed.remark;
+        }
+        if (st::modifyRecord(values)) {
+            // What lxr35 now holds, as it stored it.
+            traces()[path][row - 1] = currentOrigin();
+            return;
+        }
+    }
+    restoreRow(path, row);
+    ui::showMessageBox("该行无法对应到联系人库中的记录，修改没有保存，请点击“全部”按钮后再修改。", ui::kMbIconInfo,
+                       "信息！");
+    // The view may commit the same cell again while the message is up.
+    restoreRow(path, row);
+}
+
+void onGroupChanged(const std::string& path) {
+    if (changingGroup()) return;
+    ChangingGroup changing;
+    for (const Origin& typed : editedRows(path)) onGroupEdited(path, typed);
+}
+
+// The group table is watched for as long as it is open; it takes its watcher with it when closed.
+void watchGroup(const std::string& path) {
+    if (st::Table* copy = st::findOpenTable(path)) copy->addObserver([path] { onGroupChanged(path); });
 }
 
 void deleteFromGroup(const std::string& path) {
     constexpr const char* kRefused = "该行无法对应到联系人库中的记录，请点击“全部”按钮后再删除。";
     const int row = ui::getDbGridFirstSelectedRow(kMain, kView);
-    const Origin* origin = tracedOrigin(path, row);
-    if (origin == nullptr) {
+    const st::Table* copy = st::findOpenTable(path);
+    // An empty view, or no row selected: nothing to delete, as on the whole list.
+    if (copy == nullptr || row < 1 || row > copy->recordCount()) return;
+    if (tracedOrigin(path, row) == nullptr) {
         ui::showMessageBox(kRefused, ui::kMbIconInfo, "信息！");
         return;
     }
-    const int record = origin->record;
-    if (ui::showMessageBox(deleteQuestion(record), ui::kMbOkCancel, "询问？") != ui::kIdOk) return;
+    // The user sees the group's rows, numbered from 1: the question names that row.
+    if (ui::showMessageBox(deleteQuestion(row), ui::kMbOkCancel, "询问？") != ui::kIdOk) return;
     // The question is modal, but check the trace again before anything is removed.
     if (tracedOrigin(path, row) == nullptr) {
         ui::showMessageBox(kRefused, ui::kMbIconInfo, "信息！");
         return;
     }
+    const int record = st::getRecordNumber();
     st::deleteRecords();
     st::packDatabase();
     if (st::selectDatabase(path)) {
+        ChangingGroup changing;
         st::goToRecord(row);
         st::deleteRecords();
         st::packDatabase();
@@ -216,7 +347,13 @@ void onAddContactMenu() {
         ui::showMessageBox("添加记录失败！", ui::kMbIconError, "错误！");
         return;
     }
+    const int added = st::getRecordNumber();
     showContactsPageAnew();
+    // On a long list the new blank row is far below: brought into view, its name cell current.
+    if (isWholeContactListShown()) {
+        ui::selectDbGridRange(kMain, kView, added, 1, added, 1);
+        ui::setFocus(kMain, kView);
+    }
 }
 
 void onDeleteContactMenu() {
@@ -235,7 +372,7 @@ void onDeleteContactMenu() {
     st::goToRecord(row);
     st::deleteRecords();
     st::packDatabase();
-    traces().clear();
+    followDeletion(row);
     showContactsPageAnew();
 }
 

@@ -12,9 +12,10 @@
 //
 // A letter group is a copy: a table in the temporary-files folder with lxr35's structure, holding
 // the contacts whose name begins with a GB2312 hanzi whose first pinyin reading has one of the
-// group's initials, grouped by initial. Cells edited there change the copy only. Adding and
-// deleting always act on lxr35. The folder is the user's own and the table readable by the user
-// alone.
+// group's initials, grouped by initial. Adding and deleting always act on lxr35; a cell edited
+// in a group goes to the lxr35 record its row was copied from as well, while that record still
+// holds what was copied (else the edit is refused and the cell shows the stored value again).
+// The folder is the user's own and the table readable by the user alone.
 #pragma once
 
 namespace contacts {
@@ -24,11 +25,13 @@ namespace contacts {
 void onContactGridCellChanged();
 // Right button on `表格_人脉`: the pop-up menu "人脉菜单".
 void onContactGridRightButton();
-// "新增联系人": a blank record at the end of lxr35, shown by switching to the page anew.
+// "新增联系人": a blank record at the end of lxr35, shown by switching to the page anew; on the
+// whole list its name cell becomes current, in view.
 void onAddContactMenu();
-// "删除联系人": asks, then deletes the contact of the selected row from lxr35 and packs it. While
-// a letter group is on show, that is the lxr35 record the row was copied from (and the row leaves
-// the copy too); a row that can no longer be traced to its record is refused with a message.
+// "删除联系人": asks (naming the row as the view numbers it), then deletes the contact of the
+// selected row from lxr35 and packs it. While a letter group is on show, that is the lxr35 record
+// the row was copied from (and the row leaves the copy too); a row that can no longer be traced
+// to its record is refused with a message. Without a row to delete it does nothing.
 void onDeleteContactMenu();
 
 // The letter buttons "A-D" .. "U-Z".

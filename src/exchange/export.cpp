@@ -3,14 +3,19 @@
 // model with its current sheet and range). Every cell is written the one way the workbook
 // control knows: start cell := address, end cell := the same address, value := text.
 //
-// Where a spreadsheet application would show the new workbook for the user to save, the export
-// saves it itself: the program keeps all its files in its own folder, so the workbook goes into
-// its "export" folder under the application's caption, a name no earlier export used, and the
-// user is told the full path. Nothing is ever overwritten and the stores are only read.
+// The finished workbook is shown at once for the user to decide whether to save it: it is
+// written under the application's caption into the program's private temporary folder and
+// opened with the desktop's spreadsheet application, where the user saves it or not. Where the
+// desktop has no application for spreadsheets (or it does not start), the user is asked where
+// to save it instead and told where it went. The program's own folder gets nothing; temporary
+// workbooks older than a week go at the next start. The stores are only read.
 #include "exchange/export.h"
 
+#include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include "runtime/base/datetime.h"
 #include "runtime/base/files.h"
@@ -29,6 +34,10 @@ namespace st = runtime::store;
 namespace sheet = runtime::sheet;
 
 constexpr const char* kMain = "MainWindow";
+
+constexpr const char* kWorkbookType = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
+constexpr const char* kWorkbookPrefix = "Quillarbor导出数据-";
+constexpr auto kTemporaryWorkbookLife = std::chrono::hours(24 * 7);
 
 // A new workbook starts with one sheet, as current spreadsheet programs make them; the export
 // brings it to four.
@@ -95,7 +104,29 @@ std::string text(const char* field) { return st::valueText(st::readField(field))
 
 }  // namespace
 
-std::string exportFolder() { return runtime::getRunDirectory() + "/export"; }
+std::string exportFolder() {
+    std::string folder = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp);
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+}
+
+void removeOldExportWorkbooks() {
+    namespace fs = std::filesystem;
+    const std::string folder = exportFolder();
+    if (folder.empty()) return;
+    std::error_code error;
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(fs::path(folder), error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(kWorkbookPrefix, 0) != 0 || name.size() < 5 || name.compare(name.size() - 5, 5, ".xlsx") != 0) {
+            continue;
+        }
+        std::error_code fileError;
+        if (!it->is_regular_file(fileError)) continue;
+        const auto written = fs::last_write_time(it->path(), fileError);
+        if (!fileError && now - written > kTemporaryWorkbookLife) fs::remove(it->path(), fileError);
+    }
+}
 
 std::string lastExportPath() { return lastPath(); }
 
@@ -215,10 +246,15 @@ void exportSearchResults() {
         st::selectDatabase("lxr35");
         st::goToFirstRecord();
         for (int k = 1; k <= n; ++k) {
-            st::goToFirstRecord();
-            writeCell(row("a", k + 1), ui::getListItemText(kMain, search::kContactList, k - 1));
-            // A contact renamed or deleted since the search: the row keeps the name alone.
-            if (!st::findRecord(isContactOnResultName)) continue;
+            const std::string line = ui::getListItemText(kMain, search::kContactList, k - 1);
+            const int number = static_cast<int>(ui::getListItemData(kMain, search::kContactList, k - 1));
+            writeCell(row("a", k + 1), line);
+            // The line names its own record: contacts of one name each keep their own data. When
+            // that record no longer holds a contact of the line's name (renamed or deleted since
+            // the search), the row keeps the name alone rather than show another contact's data.
+            if (number < 1 || number > st::getRecordCount() || !st::goToRecord(number) || text("姓名") != line) {
+                continue;
+            }
             writeCell(row("b", k + 1), text("电话"));
             writeCell(row("c", k + 1), text("备注"));
         }
@@ -267,19 +303,42 @@ void exportAllTables() {
     }
 }
 
-void saveExportWorkbook() {
-    ExportSpreadsheet& s = spreadsheet();
-    if (!s.book) return;
+namespace {
+
+std::string cutCellsNote(int cutCells) {
+    return "其中" + runtime::toText(cutCells) +
+           "个单元格的内容超过了Excel单元格的上限（32767个字符），工作簿中只保存了前面的部分；数据库中的内容完整无缺。";
+}
+
+// The temporary workbook, opened by the desktop's spreadsheet application; false when nothing
+// shows it (then no file is left behind).
+bool showInSpreadsheetApplication(const ExportSpreadsheet& s) {
     const std::string folder = exportFolder();
-    runtime::createDirectory(folder);  // false when it is there already
+    if (folder.empty()) return false;
     std::string path = folder + "/" + s.caption + ".xlsx";
     for (int n = 2; runtime::fileExists(path) && n < 1000; ++n) {
         path = folder + "/" + s.caption + "(" + runtime::toText(n) + ").xlsx";
     }
-    if (runtime::fileExists(path)) {
-        ui::showMessageBox("导出失败：导出文件夹中已有太多同名的文件。\n" + folder, ui::kMbIconError, "错误！");
-        return;
+    if (runtime::fileExists(path)) return false;
+    const sheet::SaveResult saved = sheet::saveWorkbook(*s.book, path);
+    if (!saved.ok) return false;
+    if (!ui::openWithDesktopApplication(path, kWorkbookType)) {
+        runtime::deleteFile(path);
+        return false;
     }
+    lastPath() = path;
+    if (saved.cutCells > 0) ui::showMessageBox(cutCellsNote(saved.cutCells), ui::kMbIconInfo, "信息！");
+    return true;
+}
+
+}  // namespace
+
+void saveExportWorkbook() {
+    ExportSpreadsheet& s = spreadsheet();
+    if (!s.book) return;
+    if (showInSpreadsheetApplication(s)) return;
+    std::string path;
+    if (!ui::showSaveFileDialog("保存导出的数据", {}, s.caption + ".xlsx", "Excel工作簿（*.xlsx）|*.xlsx", path)) return;
     const sheet::SaveResult saved = sheet::saveWorkbook(*s.book, path);
     if (!saved.ok) {
         ui::showMessageBox("导出失败，数据库中的数据没有任何改动。\n" + saved.message, ui::kMbIconError, "错误！");
@@ -287,10 +346,7 @@ void saveExportWorkbook() {
     }
     lastPath() = path;
     std::string message = "数据已导出到Excel工作簿：\n" + path;
-    if (saved.cutCells > 0) {
-        message += "\n其中" + runtime::toText(saved.cutCells) +
-                   "个单元格的内容超过了Excel单元格的上限（32767个字符），工作簿中只保存了前面的部分；数据库中的内容完整无缺。";
-    }
+    if (saved.cutCells > 0) message += "\n" + cutCellsNote(saved.cutCells);
     ui::showMessageBox(message, ui::kMbIconInfo, "信息！");
 }
 

@@ -1,9 +1,10 @@
 // Export of the search results, or of all four stores, to a new spreadsheet workbook: the two
 // buttons `按钮_导出结果` and `按钮_导出全库` on the calendar page of MainWindow. The workbook has the
 // sheets "日志", "提醒", "备忘" and "人脉", each with a header row and one row per record, every
-// cell a text; it is saved as an .xlsx file in the program's "export" folder under the name
-// "Quillarbor导出数据-<date and time>.xlsx" (never over an existing file), and the user is told
-// the path. The export only reads the stores and the four result lists of the search.
+// cell a text. Named "Quillarbor导出数据-<date and time>.xlsx", it is written into the program's
+// private temporary folder and opened with the desktop's spreadsheet application; without one,
+// the user chooses where to save it. The export only reads the stores and the four result lists
+// of the search.
 #pragma once
 
 #include <string>
@@ -11,9 +12,9 @@
 namespace exchange {
 
 // Clicked: `按钮_导出结果`. Refuses with a message when no result list holds a search result
-// (each empty or "未找到！" first), else builds, fills and saves the workbook.
+// (each empty or "未找到！" first), else builds, fills and shows the workbook.
 void onExportResultsButton();
-// Clicked: `按钮_导出全库`. Builds, fills and saves the workbook of every record.
+// Clicked: `按钮_导出全库`. Builds, fills and shows the workbook of every record.
 void onExportAllButton();
 
 // The steps of the two handlers, on MainWindow's spreadsheet pair `Excel程序` / `Excel工作簿`.
@@ -24,16 +25,19 @@ void createExportWorkbook();
 void exportSearchResults();
 // One row per record of each store, in store order.
 void exportAllTables();
-// Writes the workbook into the export folder and tells the user where, or why not.
+// Shows the workbook in the desktop's spreadsheet application, or else saves it where the user
+// chooses and tells where (Cancel: nothing is written); a failure is told with its reason.
 void saveExportWorkbook();
+// At start-up: the temporary workbooks of exports older than a week go.
+void removeOldExportWorkbooks();
 
 // findRecord conditions on the cell just written in column A: the diary record's 日期 equals
 // that cell's date; the contact's 姓名 equals that cell's text byte for byte.
 bool isDiaryOnResultDate();
 bool isContactOnResultName();
 
-// The folder the export writes into, and the path of the last saved workbook (empty before
-// the first), for the user's message and for tests.
+// The folder temporary workbooks go into, and the path of the last workbook written (empty
+// before the first), for tests.
 std::string exportFolder();
 std::string lastExportPath();
 

@@ -202,15 +202,13 @@ void onStartImport() {
     switch (outcome) {
     case Outcome::ConnectFailed:
         break;
-    // A workbook read without a sheet1 or without data rows was still connected to: the user is
-    // told why nothing came over, then the import ends as every connected one does.
+    // Nothing came over from a workbook without a sheet1 or without data rows: the user is told
+    // why, and no success is claimed.
     case Outcome::NoSheet1:
         ui::showMessageBox("这个Excel工作簿中没有名为sheet1的工作表，没有导入任何联系人。", ui::kMbIconInfo);
-        ui::showMessageBox("导入成功！", ui::kMbOkCancel);
         break;
     case Outcome::NoRows:
         ui::showMessageBox("sheet1工作表的标题行下面没有数据，没有导入任何联系人。", ui::kMbIconInfo);
-        ui::showMessageBox("导入成功！", ui::kMbOkCancel);
         break;
     case Outcome::StoreFailed:
         ui::showMessageBox("导入失败，联系人数据库没有任何改动。\n" + storeError, ui::kMbIconError, "错误！");

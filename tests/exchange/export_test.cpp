@@ -1,8 +1,15 @@
 // The export buttons on the real main window: the guard, the workbook's sheets and rows for
-// search results and for all stores, and the file the user is told about.
+// search results and for all stores, shown by the desktop's spreadsheet application (a stand-in
+// registered in private XDG folders that records the file it is given) or, without one, saved
+// where the user chooses.
 #include <QAbstractButton>
+#include <QDir>
+#include <QStandardPaths>
 
+#include <chrono>
 #include <fstream>
+#include <optional>
+#include <thread>
 
 #include "exchange_fixture.h"
 
@@ -14,6 +21,77 @@ using Rows = std::vector<std::vector<std::string>>;
 
 class ExportTest : public ExchangeTest {
 protected:
+    static constexpr const char* kDesktopVariables[] = {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS",
+                                                        "XDG_CONFIG_DIRS", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
+                                                        "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"};
+
+    // A desktop of the test's own: nothing of the machine's applications counts, and the stand-in
+    // spreadsheet application is registered for .xlsx workbooks.
+    void SetUp() override {
+        ExchangeTest::SetUp();
+        if (HasFatalFailure()) return;
+        for (const char* name : kDesktopVariables) {
+            const char* value = std::getenv(name);
+            savedDesktop_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+            unsetenv(name);
+        }
+        const std::string desktop = dir_ + "/desktop";
+        for (const char* folder : {"/data/applications", "/config", "/system"}) {
+            std::filesystem::create_directories(desktop + folder);
+        }
+        setenv("XDG_DATA_HOME", (desktop + "/data").c_str(), 1);
+        setenv("XDG_CONFIG_HOME", (desktop + "/config").c_str(), 1);
+        setenv("XDG_DATA_DIRS", (desktop + "/system").c_str(), 1);
+        setenv("XDG_CONFIG_DIRS", (desktop + "/system").c_str(), 1);
+        openedLog_ = dir_ + "/opened.log";
+        const std::string command = dir_ + "/spreadsheet.sh";
+        std::ofstream(command) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << openedLog_ << "'\n";
+        std::filesystem::permissions(command, std::filesystem::perms::owner_all);
+        std::ofstream(applicationEntry()) << "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" << command
+                                          << " %f\nMimeType=" << kXlsx << ";\n";
+        std::ofstream(desktop + "/config/mimeapps.list") << "[Default Applications]\n" << kXlsx << "=qb-sheet.desktop\n";
+    }
+
+    void TearDown() override {
+        for (const auto& [name, value] : savedDesktop_) {
+            if (value) {
+                setenv(name, value->c_str(), 1);
+            } else {
+                unsetenv(name);
+            }
+        }
+        ExchangeTest::TearDown();
+    }
+
+    std::string applicationEntry() const { return dir_ + "/desktop/data/applications/qb-sheet.desktop"; }
+
+    void withoutSpreadsheetApplication() const {
+        std::filesystem::remove(applicationEntry());
+        std::filesystem::remove(dir_ + "/desktop/config/mimeapps.list");
+    }
+
+    // The files the stand-in application was given, once `count` arrived (it runs on its own).
+    std::vector<std::string> opened(size_t count) const {
+        std::vector<std::string> files;
+        for (int wait = 0; wait < 200; ++wait) {
+            files.clear();
+            std::ifstream log(openedLog_);
+            for (std::string line; std::getline(log, line);) files.push_back(line);
+            if (files.size() >= count) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return files;
+    }
+
+    // The temporary workbooks in the export's folder.
+    static std::vector<std::string> temporaryWorkbooks() {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(exchange::exportFolder())) {
+            if (entry.path().extension() == ".xlsx") found.push_back(entry.path().string());
+        }
+        return found;
+    }
+
     // Clicks the button as the user would; its bound handler runs.
     static void click(const char* button) {
         auto* b = qobject_cast<QAbstractButton*>(ui::findControlWidget(kMain, button));
@@ -21,19 +99,26 @@ protected:
         b->click();
     }
 
-    // The workbook the last export saved, read back from its file.
-    static sheet::Workbook exported() {
+    // The workbook the spreadsheet application was given last, read back from its file.
+    sheet::Workbook exported(size_t exports = 1) const {
         sheet::Workbook book;
-        const std::string path = exchange::lastExportPath();
-        EXPECT_FALSE(path.empty());
-        const sheet::ReadResult read = sheet::openWorkbook(path, book);
+        const std::vector<std::string> files = opened(exports);
+        EXPECT_EQ(files.size(), exports);
+        if (files.empty()) return book;
+        EXPECT_EQ(files.back(), exchange::lastExportPath());
+        const sheet::ReadResult read = sheet::openWorkbook(files.back(), book);
         EXPECT_TRUE(read.ok()) << read.message;
         return book;
     }
 
     static std::string expectedPath(const std::string& suffix = "") {
-        return exchange::exportFolder() + "/Quillarbor导出数据-2024年6月1日12时" + suffix + ".xlsx";
+        return exchange::exportFolder() + "/" + kName + suffix + ".xlsx";
     }
+
+    static constexpr const char* kXlsx = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
+    static constexpr const char* kName = "Quillarbor导出数据-2024年6月1日12时";
+    std::string openedLog_;
+    std::vector<std::pair<const char*, std::optional<std::string>>> savedDesktop_;
 
     void fillStores() {
         addDiary(makeDate(2024, 12, 1), "年底总结 ABC");
@@ -56,7 +141,8 @@ TEST_F(ExportTest, BeforeAnySearchNothingIsExported) {
     EXPECT_EQ(shown[0].text, "没有任何搜索结果，无需导出！");
     EXPECT_EQ(shown[0].title, "信息！");
     EXPECT_EQ(shown[0].flags, 64);
-    EXPECT_FALSE(runtime::fileExists(exchange::exportFolder()));
+    EXPECT_EQ(ui::shownDialogs().size(), 1u);
+    EXPECT_TRUE(temporaryWorkbooks().empty());
 }
 
 TEST_F(ExportTest, ASearchThatFoundNothingIsNotExported) {
@@ -66,7 +152,8 @@ TEST_F(ExportTest, ASearchThatFoundNothingIsNotExported) {
     click("按钮_导出结果");
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0].text, "没有任何搜索结果，无需导出！");
-    EXPECT_FALSE(runtime::fileExists(exchange::exportFolder()));
+    EXPECT_EQ(ui::shownDialogs().size(), 1u);
+    EXPECT_TRUE(temporaryWorkbooks().empty());
 }
 
 TEST_F(ExportTest, SearchResultsGoOutSheetBySheetInListOrder) {
@@ -74,13 +161,13 @@ TEST_F(ExportTest, SearchResultsGoOutSheetBySheetInListOrder) {
     searchFor("abc");
     click("按钮_导出结果");
 
-    ASSERT_EQ(exchange::lastExportPath(), expectedPath());
-    const auto shown = messages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, "数据已导出到Excel工作簿：\n" + expectedPath());
-    EXPECT_EQ(shown[0].flags, 64);
-
+    // Shown at once in the spreadsheet application, from the private temporary folder; nothing
+    // to tell, nothing in the program's folder.
     const sheet::Workbook book = exported();
+    EXPECT_EQ(exchange::lastExportPath(), expectedPath());
+    EXPECT_TRUE(ui::shownDialogs().empty());
+    EXPECT_FALSE(std::filesystem::exists(runtime::getRunDirectory() + "/export"));
+
     ASSERT_EQ(book.sheetCount(), 4);
     EXPECT_EQ(book.sheet(1)->name(), "日志");
     EXPECT_EQ(book.sheet(2)->name(), "提醒");
@@ -93,10 +180,10 @@ TEST_F(ExportTest, SearchResultsGoOutSheetBySheetInListOrder) {
                                              {"2020年1月1日", "2", "月", "ABC 更早"},
                                              {"2024年3月5日", "1", "年", "abc 第一"}}));
     EXPECT_EQ(cellsOf(*book.sheet(3)), (Rows{{"备忘内容"}, {"备忘：记得 ABC 的事\n第二行"}}));
-    // Two contacts of one name: both rows show the first one's telephone and remark.
+    // Two contacts of one name: each row shows its own contact's telephone and remark.
     EXPECT_EQ(cellsOf(*book.sheet(4)), (Rows{{"姓名", "电话", "备注"},
                                              {"李四", "abc123", "ABC 同事"},
-                                             {"李四", "abc123", "ABC 同事"}}));
+                                             {"李四", "999", "abc 重名"}}));
 }
 
 TEST_F(ExportTest, HitsAmongTheContactsOnlyLeaveTheOtherSheetsWithTheirHeaders) {
@@ -128,10 +215,8 @@ TEST_F(ExportTest, AResultWhoseRecordWentAwayKeepsItsLineTextAlone) {
     EXPECT_EQ(cellsOf(*book.sheet(2)), (Rows{{"初始提醒日期", "循环周期", "循环单位", "提醒内容"},
                                              {"2020年1月1日", "", "", ""},
                                              {"2024年3月5日", "", "", ""}}));
-    // Both lines say 李四; the remaining 李四 is found for each.
-    EXPECT_EQ(cellsOf(*book.sheet(4)), (Rows{{"姓名", "电话", "备注"},
-                                             {"李四", "999", "abc 重名"},
-                                             {"李四", "999", "abc 重名"}}));
+    // Both lines named records that now hold another contact or none: the names alone.
+    EXPECT_EQ(cellsOf(*book.sheet(4)), (Rows{{"姓名", "电话", "备注"}, {"李四", "", ""}, {"李四", "", ""}}));
 }
 
 TEST_F(ExportTest, EverythingGoesOutInStoreOrder) {
@@ -165,11 +250,57 @@ TEST_F(ExportTest, EmptyStoresGiveHeaderRowsAlone) {
 TEST_F(ExportTest, TwoExportsInTheSameSecondMakeTwoFiles) {
     fillStores();
     click("按钮_导出全库");
-    const std::string first = exchange::lastExportPath();
     click("按钮_导出全库");
-    EXPECT_EQ(first, expectedPath());
-    EXPECT_EQ(exchange::lastExportPath(), expectedPath("(2)"));
-    EXPECT_TRUE(runtime::fileExists(first));
+    EXPECT_EQ(opened(2), (std::vector<std::string>{expectedPath(), expectedPath("(2)")}));
+    EXPECT_TRUE(runtime::fileExists(expectedPath()));
+    EXPECT_TRUE(runtime::fileExists(expectedPath("(2)")));
+}
+
+TEST_F(ExportTest, WithoutASpreadsheetApplicationTheUserChoosesWhereToSave) {
+    fillStores();
+    withoutSpreadsheetApplication();
+    const std::string chosen = dir_ + "/我的导出.xlsx";
+    ui::pushSaveFileDialogAnswer(true, chosen);
+    click("按钮_导出全库");
+    const auto shown = ui::shownDialogs();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].kind, ui::DialogKind::SaveFileDialog);
+    EXPECT_EQ(shown[0].title, "Excel工作簿（*.xlsx）|*.xlsx");
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    EXPECT_EQ(shown[0].path, QDir(documents).filePath(QString::fromUtf8(kName) + ".xlsx").toStdString());
+    EXPECT_EQ(shown[1].text, "数据已导出到Excel工作簿：\n" + chosen);
+    EXPECT_EQ(shown[1].flags, 64);
+    sheet::Workbook book;
+    ASSERT_TRUE(sheet::openWorkbook(chosen, book).ok());
+    EXPECT_EQ(cellsOf(*book.sheet(4)).size(), 4u);
+    EXPECT_TRUE(temporaryWorkbooks().empty());
+    EXPECT_TRUE(opened(0).empty());
+
+    // Cancel writes nothing anywhere and says nothing.
+    ui::clearDialogScript();
+    ui::pushSaveFileDialogAnswer(false, dir_ + "/不要.xlsx");
+    searchFor("abc");
+    click("按钮_导出结果");
+    ASSERT_EQ(ui::shownDialogs().size(), 1u);
+    EXPECT_EQ(ui::shownDialogs()[0].kind, ui::DialogKind::SaveFileDialog);
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "/不要.xlsx"));
+    EXPECT_TRUE(temporaryWorkbooks().empty());
+    EXPECT_FALSE(std::filesystem::exists(runtime::getRunDirectory() + "/export"));
+}
+
+TEST_F(ExportTest, TemporaryWorkbooksOlderThanAWeekGoAtStartUp) {
+    const auto age = [](const std::string& path, int days) {
+        std::ofstream(path) << "x";
+        std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * days));
+    };
+    const std::string folder = exchange::exportFolder() + "/";
+    age(folder + "Quillarbor导出数据-2024年5月1日12时.xlsx", 8);
+    age(folder + "Quillarbor导出数据-2024年5月28日12时.xlsx", 6);
+    age(folder + "别人的.xlsx", 30);
+    exchange::removeOldExportWorkbooks();
+    EXPECT_FALSE(std::filesystem::exists(folder + "Quillarbor导出数据-2024年5月1日12时.xlsx"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "Quillarbor导出数据-2024年5月28日12时.xlsx"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "别人的.xlsx"));
 }
 
 TEST_F(ExportTest, AMemoOverTheCellLimitIsCutInTheFileOnlyAndTheUserIsTold) {
@@ -177,9 +308,9 @@ TEST_F(ExportTest, AMemoOverTheCellLimitIsCutInTheFileOnlyAndTheUserIsTold) {
     for (int i = 0; i < 40000; ++i) memo += "字";
     setMemo(memo);
     click("按钮_导出全库");
+    const sheet::Workbook book = exported();
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_NE(messages()[0].text.find("32767"), std::string::npos);
-    const sheet::Workbook book = exported();
     EXPECT_EQ(book.sheet(3)->cell(2, 1).asText().size(), 32767u * 3);
     ASSERT_TRUE(st::selectDatabase("bw35"));
     ASSERT_TRUE(st::goToFirstRecord());
@@ -188,7 +319,9 @@ TEST_F(ExportTest, AMemoOverTheCellLimitIsCutInTheFileOnlyAndTheUserIsTold) {
 
 TEST_F(ExportTest, AnExportThatCannotBeSavedSaysWhyAndTheProgramCarriesOn) {
     fillStores();
-    std::ofstream(exchange::exportFolder()) << "a file where the folder should be";
+    withoutSpreadsheetApplication();
+    std::ofstream(dir_ + "/导出") << "a file where the folder should be";
+    ui::pushSaveFileDialogAnswer(true, dir_ + "/导出/数据.xlsx");
     click("按钮_导出全库");
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0].title, "错误！");

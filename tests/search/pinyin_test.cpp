@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <utility>
 #include <string>
 
 #include "runtime/base/text.h"
@@ -27,6 +28,19 @@ TEST(PinyinInitial, InitialConsonantsOfCommonSurnames) {
     EXPECT_EQ(getPinyinInitial("孙"), "s");
     EXPECT_EQ(getPinyinInitial("赵"), "zh");
     EXPECT_EQ(getPinyinInitial("吕"), "l");
+}
+
+// The modern simplified reading first, and for a surname with a reading of its own that reading.
+TEST(PinyinInitial, CommonCharactersAndSurnamesTakeTheReadingAChineseReaderFilesThemUnder) {
+    const std::pair<const char*, const char*> expected[] = {
+        {"庄", "zh"}, {"宁", "n"},  {"汉", "h"},  {"广", "g"},  {"芦", "l"},  {"厂", "ch"}, {"义", "y"},
+        {"亲", "q"},  {"备", "b"},  {"杂", "z"},  {"听", "t"},  {"腊", "l"},  {"纤", "x"},  {"么", "m"},
+        {"叶", "y"},  {"开", "k"},  {"权", "q"},  {"坏", "h"},  {"怀", "h"},  {"唇", "ch"}, {"曾", "z"},
+        {"单", "sh"}, {"解", "x"},  {"仇", "q"},  {"区", "ou"}, {"查", "zh"}, {"朴", "p"},  {"盖", "g"},
+        {"尉", "y"},  {"翟", "zh"}, {"乐", "y"},  {"缪", "m"},  {"折", "sh"}, {"种", "ch"}, {"繁", "p"},
+        {"句", "g"},  {"召", "sh"}, {"覃", "q"},  {"秘", "b"},  {"长", "ch"}, {"重", "ch"}, {"员", "y"},
+    };
+    for (const auto& [character, initial] : expected) EXPECT_EQ(getPinyinInitial(character), initial) << character;
 }
 
 TEST(PinyinInitial, ReadingWithoutInitialGivesTheWholeFinal) {

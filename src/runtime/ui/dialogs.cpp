@@ -1,9 +1,10 @@
-// The dialog service: every message box, input box, common file dialog, file-replace question
-// and pop-up menu of the program goes through here. In the program they are Qt dialogs (their
+// The dialog service: every message box, input box, common file dialog, save-file dialog,
+// file-replace question and pop-up menu of the program goes through here. In the program they are Qt dialogs (their
 // standard buttons translated: 确定, 取消); in scripted mode (dialogs_testing.h) they take the
 // next scripted answer and are recorded instead of shown.
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <deque>
 
 #include "runtime/ui/dialogs_testing.h"
@@ -28,6 +30,7 @@ struct Script {
     std::deque<int> messageAnswers;
     std::deque<std::pair<bool, std::string>> inputAnswers;
     std::deque<std::pair<bool, std::string>> commonAnswers;
+    std::deque<std::pair<bool, std::string>> saveAnswers;
     std::deque<std::string> menuAnswers;
     std::vector<ShownDialog> shown;
 };
@@ -133,15 +136,21 @@ int qtMessageBox(std::string_view text, int flags, std::string_view title) {
     }
 }
 
-// "description|patterns|description|patterns" as a Qt name filter list.
-QString qtFilter(const std::string& filter) {
+// "description|patterns|description|patterns" as a Qt name filter list. Qt takes the patterns
+// from the parentheses it shows after each description; where a description names its
+// patterns itself, as the program's do ("Excel工作簿（*.xls;*.xlsx）"), Qt's own are hidden so
+// they are not shown twice.
+QString qtFilter(const std::string& filter, bool& hideDetails) {
     const QStringList parts = qs(filter).split(QLatin1Char('|'));
     QStringList entries;
+    hideDetails = true;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
+        if (!parts[i].contains(patterns)) hideDetails = false;
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         entries << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
     }
+    if (entries.isEmpty()) hideDetails = false;
     return entries.join(QStringLiteral(";;"));
 }
 
@@ -187,9 +196,9 @@ bool copyWithProgress(const QString& from, const QString& to, bool showProgress)
 std::string choosePopupMenuItem(QMenu& menu, std::string_view window, std::string_view menuName) {
     Script& s = script();
     if (s.on && !environmentScript().log.empty()) {
-        record({DialogKind::PopupMenu, std::string(menuName), std::string(window), 0});
+        record({DialogKind::PopupMenu, std::string(menuName), std::string(window), 0, {}});
     } else if (s.on) {
-        s.shown.push_back({DialogKind::PopupMenu, std::string(menuName), std::string(window), 0});
+        s.shown.push_back({DialogKind::PopupMenu, std::string(menuName), std::string(window), 0, {}});
         std::string item;
         popFront(s.menuAnswers, item);
         return item;
@@ -225,6 +234,10 @@ void pushCommonDialogAnswer(bool ok, std::string fileName) {
     script().on = true;
     script().commonAnswers.emplace_back(ok, std::move(fileName));
 }
+void pushSaveFileDialogAnswer(bool ok, std::string path) {
+    script().on = true;
+    script().saveAnswers.emplace_back(ok, std::move(path));
+}
 void pushMenuAnswer(std::string itemCaption) {
     script().on = true;
     script().menuAnswers.push_back(std::move(itemCaption));
@@ -238,7 +251,7 @@ int showMessageBox(std::string_view text, int flags, std::string_view title) {
     if (title.empty()) title = "信息：";
     Script& s = script();
     if (s.on) {
-        record({DialogKind::MessageBox, std::string(text), std::string(title), flags});
+        record({DialogKind::MessageBox, std::string(text), std::string(title), flags, {}});
         int answer = kIdCancel;
         popFront(s.messageAnswers, answer);
         return answer;
@@ -251,7 +264,7 @@ bool showInputBox(std::string_view prompt, std::string_view title, std::string_v
                   int kind) {
     Script& s = script();
     if (s.on) {
-        record({DialogKind::InputBox, std::string(prompt), std::string(title), kind});
+        record({DialogKind::InputBox, std::string(prompt), std::string(title), kind, {}});
         std::pair<bool, std::string> answer{false, {}};
         popFront(s.inputAnswers, answer);
         if (answer.first) out = answer.second;
@@ -275,7 +288,7 @@ bool showCommonDialog(std::string_view window, std::string_view dialog) {
     const std::string filter = valueToText(c->get("filter"));
     Script& s = script();
     if (s.on) {
-        record({DialogKind::CommonDialog, title, filter, 0});
+        record({DialogKind::CommonDialog, title, filter, 0, {}});
         std::pair<bool, std::string> answer{false, {}};
         popFront(s.commonAnswers, answer);
         if (answer.first) c->set("fileName", answer.second);
@@ -283,11 +296,40 @@ bool showCommonDialog(std::string_view window, std::string_view dialog) {
     }
     bool mustExist = false;
     valueToBool(c->get("mustExist"), mustExist);
-    QFileDialog fd(dialogParent(), qs(title), qs(valueToText(c->get("folder"))), qtFilter(filter));
+    bool hideDetails = false;
+    QFileDialog fd(dialogParent(), qs(title), qs(valueToText(c->get("folder"))), qtFilter(filter, hideDetails));
+    fd.setOption(QFileDialog::HideNameFilterDetails, hideDetails);
     fd.setAcceptMode(QFileDialog::AcceptOpen);
     fd.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
     c->set("fileName", ss(fd.selectedFiles().constFirst()));
+    return true;
+}
+
+bool showSaveFileDialog(std::string_view title, std::string_view folder, std::string_view fileName,
+                        std::string_view filter, std::string& chosen) {
+    startRuntime();
+    QString start = qs(folder);
+    if (start.isEmpty()) start = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (start.isEmpty()) start = QDir::homePath();
+    const QString proposed = QDir(start).filePath(qs(fileName));
+    Script& s = script();
+    if (s.on) {
+        record({DialogKind::SaveFileDialog, std::string(title), std::string(filter), 0, ss(proposed)});
+        std::pair<bool, std::string> answer{false, {}};
+        popFront(s.saveAnswers, answer);
+        if (answer.first) chosen = answer.second;
+        return answer.first;
+    }
+    bool hideDetails = false;
+    QFileDialog fd(dialogParent(), qs(title), proposed, qtFilter(std::string(filter), hideDetails));
+    fd.setOption(QFileDialog::HideNameFilterDetails, hideDetails);
+    fd.setAcceptMode(QFileDialog::AcceptSave);
+    fd.setFileMode(QFileDialog::AnyFile);
+    const QString suffix = QFileInfo(qs(fileName)).suffix();
+    if (!suffix.isEmpty()) fd.setDefaultSuffix(suffix);
+    if (fd.exec() != QDialog::Accepted || fd.selectedFiles().isEmpty()) return false;
+    chosen = ss(fd.selectedFiles().constFirst());
     return true;
 }
 

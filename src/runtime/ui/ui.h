@@ -192,7 +192,18 @@ bool showInputBox(std::string_view prompt, std::string_view title, std::string_v
 bool showCommonDialog(std::string_view window, std::string_view dialog);
 // Copies a file into a folder, asking before replacing a file of the same name.
 bool copyFilesByShell(std::string_view sourceFile, std::string_view destinationFolder);
+// Asks where to save a file, proposing `fileName` in `folder` (empty: the user's documents
+// folder); `filter` as a common dialog's ("description|patterns"). True on OK with the chosen
+// full path in `chosen`; a file there already is replaced only when the user agreed.
+bool showSaveFileDialog(std::string_view title, std::string_view folder, std::string_view fileName,
+                        std::string_view filter, std::string& chosen);
 
 // Every dialog above goes through one service that tests replace (see dialogs_testing.h).
+
+// ---- Desktop ----
+// Opens the file with the desktop's default application for `mimeType` (the freedesktop
+// association of the user's session). False when no application is registered for the type,
+// its desktop entry is missing, or it cannot be started; the file is then shown by nothing.
+bool openWithDesktopApplication(std::string_view path, std::string_view mimeType);
 
 }  // namespace runtime::ui

@@ -2,10 +2,15 @@
 // unscripted dialog, the common file dialog's chosen path, the file copy with its question,
 // and the real message box with its Chinese buttons.
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -117,6 +122,57 @@ TEST_F(DialogsTest, RealMessageBoxShowsChineseButtonsAndClosingCountsAsCancel) {
     EXPECT_EQ(title, "询问：");
     EXPECT_TRUE(buttons.contains("确定")) << buttons.join(',').toStdString();
     EXPECT_TRUE(buttons.contains("取消")) << buttons.join(',').toStdString();
+}
+
+TEST_F(DialogsTest, SaveFileDialogProposesItsFileAndAnswersAsScripted) {
+    std::string chosen = "unchanged";
+    ui::pushSaveFileDialogAnswer(true, "/tmp/elsewhere.xlsx");
+    EXPECT_TRUE(ui::showSaveFileDialog("保存导出的数据", "/tmp/out", "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx", chosen));
+    EXPECT_EQ(chosen, "/tmp/elsewhere.xlsx");
+    EXPECT_FALSE(ui::showSaveFileDialog("保存导出的数据", "", "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx", chosen))
+        << "nothing scripted: cancelled";
+    EXPECT_EQ(chosen, "/tmp/elsewhere.xlsx");
+    const auto shown = ui::shownDialogs();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].kind, ui::DialogKind::SaveFileDialog);
+    EXPECT_EQ(shown[0].text, "保存导出的数据");
+    EXPECT_EQ(shown[0].title, "Excel工作簿（*.xlsx）|*.xlsx");
+    EXPECT_EQ(shown[0].path, "/tmp/out/数据.xlsx");
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    EXPECT_EQ(shown[1].path, QDir(documents).filePath("数据.xlsx").toStdString()) << "the documents folder";
+}
+
+// The program's filters name their patterns in the description; the dialog shows them once.
+TEST_F(DialogsTest, RealFileDialogsShowTheFilterOnceAndTheProposedName) {
+    ASSERT_TRUE(ui::loadWindow("MainWindow"));
+    ui::setProperty("MainWindow", "通用对话框", "filter", std::string("Excel工作簿（*.xls;*.xlsx）|*.xls;*.xlsx"));
+    ui::useScriptedDialogs(false);
+    QString openType, saveType, saveName;
+    bool saving = false;
+    QTimer::singleShot(50, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        if (auto* types = dialog->findChild<QComboBox*>("fileTypeCombo")) openType = types->currentText();
+        dialog->reject();
+    });
+    EXPECT_FALSE(ui::showCommonDialog("MainWindow", "通用对话框"));
+    QTemporaryDir dir;
+    QTimer::singleShot(50, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        saving = dialog->acceptMode() == QFileDialog::AcceptSave;
+        if (auto* types = dialog->findChild<QComboBox*>("fileTypeCombo")) saveType = types->currentText();
+        if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit")) saveName = name->text();
+        dialog->reject();
+    });
+    std::string chosen;
+    EXPECT_FALSE(ui::showSaveFileDialog("保存", dir.path().toStdString(), "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx", chosen));
+    ui::useScriptedDialogs(true);
+    EXPECT_EQ(openType.toStdString(), "Excel工作簿（*.xls;*.xlsx）");
+    EXPECT_TRUE(saving);
+    EXPECT_EQ(saveType.toStdString(), "Excel工作簿（*.xlsx）");
+    EXPECT_EQ(saveName.toStdString(), "数据.xlsx");
+    EXPECT_TRUE(chosen.empty());
 }
 
 }  // namespace
