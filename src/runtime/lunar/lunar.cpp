@@ -28,7 +28,7 @@ namespace {
 struct MonthCorrection {
     int lunarYear, lunarMonth;
     bool leap;
-    int year, month, day;                      // the month's true first day
+    int year, month, day;                       // the month's true first day
     int libraryYear, libraryMonth, libraryDay;  // the first day in the library's tables
 };
 constexpr MonthCorrection kMonthCorrections[] = {
@@ -39,7 +39,8 @@ constexpr MonthCorrection kMonthCorrections[] = {
 guint32 julianDay(int year, int month, int day) {
     GDate date;
     g_date_clear(&date, 1);
-    g_date_set_dmy(&date, static_cast<GDateDay>(day), static_cast<GDateMonth>(month), static_cast<GDateYear>(year));
+    g_date_set_dmy(&date, static_cast<GDateDay>(day), static_cast<GDateMonth>(month),
+                   static_cast<GDateYear>(year));
     return g_date_get_julian(&date);
 }
 
@@ -84,7 +85,8 @@ std::optional<LunarDate> fromSolar(int year, int month, int day) {
     for (const MonthCorrection& c : kMonthCorrections) {
         const guint32 first = julianDay(c.year, c.month, c.day);
         const guint32 libraryFirst = julianDay(c.libraryYear, c.libraryMonth, c.libraryDay);
-        const bool inCorrectedMonth = out->year == c.lunarYear && out->month == c.lunarMonth && out->leap == c.leap;
+        const bool inCorrectedMonth =
+            out->year == c.lunarYear && out->month == c.lunarMonth && out->leap == c.leap;
         if ((today >= first && today < libraryFirst) || inCorrectedMonth) {
             *out = LunarDate{c.lunarYear, c.lunarMonth, static_cast<int>(today - first) + 1, c.leap};
             break;

@@ -56,12 +56,12 @@ int lineEditRoom(QLineEdit* e) {
     return e->style()->subElementRect(QStyle::SE_LineEditContents, &o, e).width() - m.left() - m.right() - 4;
 }
 
-void expectFits(const std::string& key, const QString& text, const QFontMetrics& fm, int roomWidth, int roomHeight,
-                bool wrap) {
+void expectFits(const std::string& key, const QString& text, const QFontMetrics& fm, int roomWidth,
+                int roomHeight, bool wrap) {
     const QRect needed = fm.boundingRect(QRect(0, 0, roomWidth, 100000), wrap ? Qt::TextWordWrap : 0, text);
     EXPECT_TRUE(needed.width() <= roomWidth && needed.height() <= roomHeight)
-        << key << " \"" << text.toStdString() << "\" needs " << needed.width() << "x" << needed.height() << ", has "
-        << roomWidth << "x" << roomHeight;
+        << key << " \"" << text.toStdString() << "\" needs " << needed.width() << "x" << needed.height()
+        << ", has " << roomWidth << "x" << roomHeight;
 }
 
 TEST_F(TextFitTest, EveryTextIsReadableWholeInItsControl) {
@@ -73,13 +73,15 @@ TEST_F(TextFitTest, EveryTextIsReadableWholeInItsControl) {
             QWidget* wd = widget(w->name, c.name);
             ASSERT_NE(wd, nullptr) << key;
             QStringList texts;
-            if (*c.text && c.kind != ControlKind::TabControl && c.kind != ControlKind::ComboBox) texts << QString::fromUtf8(c.text);
+            if (*c.text && c.kind != ControlKind::TabControl && c.kind != ControlKind::ComboBox)
+                texts << QString::fromUtf8(c.text);
             if (c.kind == ControlKind::ComboBox) texts << QString::fromUtf8(c.items).split('\n');
-            for (auto [it, end] = kDesignedValues.equal_range(key); it != end; ++it) texts << QString::fromStdString(it->second);
+            for (auto [it, end] = kDesignedValues.equal_range(key); it != end; ++it)
+                texts << QString::fromStdString(it->second);
             if (texts.isEmpty()) continue;
             EXPECT_TRUE(wd->parentWidget()->rect().contains(wd->geometry()))
-                << key << " at " << c.left << "," << c.top << " " << c.width << "x" << c.height << " is cut by "
-                << wd->parentWidget()->width() << "x" << wd->parentWidget()->height();
+                << key << " at " << c.left << "," << c.top << " " << c.width << "x" << c.height
+                << " is cut by " << wd->parentWidget()->width() << "x" << wd->parentWidget()->height();
             const QFontMetrics fm(wd->font());
             QStyle* style = wd->style();
             for (const QString& text : texts) {
@@ -96,7 +98,8 @@ TEST_F(TextFitTest, EveryTextIsReadableWholeInItsControl) {
                     o.initFrom(check);
                     o.text = text;
                     const bool radio = c.kind == ControlKind::RadioButton;
-                    const QRect r = style->subElementRect(radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &o, check);
+                    const QRect r = style->subElementRect(
+                        radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &o, check);
                     expectFits(key, text, fm, r.width(), r.height(), false);
                 } else if (auto* group = qobject_cast<QGroupBox*>(wd)) {
                     QStyleOptionGroupBox o;
@@ -105,21 +108,28 @@ TEST_F(TextFitTest, EveryTextIsReadableWholeInItsControl) {
                     o.lineWidth = 1;
                     o.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
                     o.textAlignment = group->alignment();
-                    const QRect r = style->subControlRect(QStyle::CC_GroupBox, &o, QStyle::SC_GroupBoxLabel, group);
+                    const QRect r =
+                        style->subControlRect(QStyle::CC_GroupBox, &o, QStyle::SC_GroupBoxLabel, group);
                     // The style sizes the caption's place to the caption as it draws it.
                     EXPECT_LT(r.right(), group->width()) << key << " \"" << text.toStdString() << "\"";
                 } else if (auto* line = qobject_cast<QLineEdit*>(wd)) {
-                    EXPECT_LE(fm.horizontalAdvance(text) + 1, lineEditRoom(line)) << key << " \"" << text.toStdString() << "\"";
+                    EXPECT_LE(fm.horizontalAdvance(text) + 1, lineEditRoom(line))
+                        << key << " \"" << text.toStdString() << "\"";
                 } else if (auto* combo = qobject_cast<QComboBox*>(wd)) {
                     const int room = combo->lineEdit() ? lineEditRoom(combo->lineEdit()) : [&] {
                         QStyleOptionComboBox o;
                         o.initFrom(combo);
-                        return style->subControlRect(QStyle::CC_ComboBox, &o, QStyle::SC_ComboBoxEditField, combo).width();
+                        return style
+                            ->subControlRect(QStyle::CC_ComboBox, &o, QStyle::SC_ComboBoxEditField, combo)
+                            .width();
                     }();
-                    EXPECT_LE(fm.horizontalAdvance(text) + 1, room) << key << " \"" << text.toStdString() << "\"";
+                    EXPECT_LE(fm.horizontalAdvance(text) + 1, room)
+                        << key << " \"" << text.toStdString() << "\"";
                 } else if (auto* list = qobject_cast<QAbstractItemView*>(wd)) {
                     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
-                    const int bar = mayScroll(key) ? style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list->verticalScrollBar()) : 0;
+                    const int bar = mayScroll(key) ? style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
+                                                                        list->verticalScrollBar())
+                                                   : 0;
                     const int room = list->width() - 2 * list->frameWidth() - bar - 2 * margin;
                     EXPECT_LE(fm.horizontalAdvance(text), room) << key << " \"" << text.toStdString() << "\"";
                     EXPECT_LE(fm.height(), list->height() - 2 * list->frameWidth()) << key;
