@@ -2,7 +2,6 @@
 // src/calendar/.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "calendar/due_rule.h"
@@ -41,10 +40,6 @@ inline constexpr const char* kItemText = "提醒内容";
 std::string dateText(runtime::DateTime t);
 // The day at 00:00:00, as the date text read back.
 runtime::DateTime dayValue(runtime::DateTime t);
-
-// A number from an edit box truncated to an integer; beyond the integer range it is held at the
-// nearest end rather than wrapped (wrapped, "4294967297" would read as 1).
-int32_t toHeldInteger(double number);
 
 runtime::DateTime chosenDate();
 // The current record of the current store as a periodic item.

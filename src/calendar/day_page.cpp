@@ -14,14 +14,11 @@
 //
 // Showing a day writes the box's text, which raises onDiaryTextChanged nested for the same date;
 // it finds the record and writes the same text back, or finds none and writes nothing.
-#include <algorithm>
 #include <cmath>
-#include <limits>
 #include <string>
 
 #include "calendar/calendar.h"
 #include "calendar/calendar_internal.h"
-#include "runtime/base/number.h"
 #include "runtime/base/text.h"
 #include "runtime/store/store.h"
 #include "runtime/ui/ui.h"
@@ -39,12 +36,6 @@ std::string dateText(runtime::DateTime t) {
 }
 
 runtime::DateTime dayValue(runtime::DateTime t) { return runtime::toDateTime(dateText(t)); }
-
-int32_t toHeldInteger(double number) {
-    constexpr double kLowest = std::numeric_limits<int32_t>::min();
-    constexpr double kHighest = std::numeric_limits<int32_t>::max();
-    return runtime::toInteger(std::isnan(number) ? 0.0 : std::clamp(number, kLowest, kHighest));
-}
 
 runtime::DateTime chosenDate() { return ui::getDate(kMainWindow, kCalendar); }
 

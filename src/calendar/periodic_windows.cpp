@@ -58,7 +58,7 @@ void rebuildWeekViewAndRestoreCalendar() {
 // The period as the store keeps it: the box's number ("-" and digits only) truncated to an integer.
 // The edit window's box has no length limit, so a number beyond the integer range is held at the
 // nearest end of it instead of wrapping into a short period.
-store::Value periodOf(const std::string& text) { return store::Value{toHeldInteger(runtime::toNumber(text))}; }
+store::Value periodOf(const std::string& text) { return store::Value{runtime::toHeldInteger(text)}; }
 
 }  // namespace
 

@@ -73,8 +73,7 @@ void rebuildWeekView() {
     ui::setGridBold(w, g, 0, 0, 0, 4);
 
     for (int row = 1; row < kRows; ++row) {
-        const double height = runtime::toNumber(ui::getText(w, kRowHeightBox));
-        ui::setGridRowHeight(w, g, row, toHeldInteger(height));
+        ui::setGridRowHeight(w, g, row, runtime::toHeldInteger(ui::getText(w, kRowHeightBox)));
     }
 
     const runtime::DateTime now = runtime::getCurrentDateTime();

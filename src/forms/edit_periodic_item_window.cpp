@@ -21,7 +21,7 @@ const ControlDef kControls[] = {
      .text = "年", .items = "年\n月\n周\n日"},
     {.name = "标签2", .kind = K::Label, .left = 7, .top = 102, .width = 136, .height = 24,
      .text = "的今天提醒我下述事项："},
-    {.name = "标签3", .kind = K::Label, .left = 142, .top = 101, .width = 58, .height = 24,
+    {.name = "标签3", .kind = K::Label, .left = 142, .top = 101, .width = 80, .height = 24,
      .text = "（最多50字）"},
     {.name = "编辑框提醒内容", .kind = K::EditBox, .left = 7, .top = 136, .width = 240, .height = 84,
      .maxBytes = 70, .multiLine = true},
@@ -39,6 +39,7 @@ const runtime::ui::WindowDef kEditPeriodicItemWindow = {
     .width = 260,
     .height = 306,
     .visibleOnLoad = false,
+    .fontPointSize = 8,
     .events = {{ev::kCreated, "onEditPeriodicWindowCreated"}},
     .controls = kControls,
 };

@@ -41,6 +41,7 @@ const runtime::ui::WindowDef kNewPeriodicItemWindow = {
     .width = 260,
     .height = 306,
     .visibleOnLoad = false,
+    .fontPointSize = 8,
     .controls = kControls,
 };
 

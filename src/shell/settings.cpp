@@ -24,7 +24,7 @@ void applyZoom() {
 
 void applyRowHeight() {
     for (int row = 1; row <= 7; ++row) {
-        ui::setGridRowHeight(kMain, "高级表格_周历", row, runtime::toInteger(ui::getText(kMain, "编辑框3")));
+        ui::setGridRowHeight(kMain, "高级表格_周历", row, runtime::toHeldInteger(ui::getText(kMain, "编辑框3")));
     }
 }
 

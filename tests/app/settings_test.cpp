@@ -155,6 +155,22 @@ TEST_F(Settings, RowHeightArrowsWriteAtOnceTheGridChangesOnlyOnApply) {
     EXPECT_EQ(grid->rowHeight(0), 24);  // the header row keeps its height
 }
 
+// Beyond the integer range a row height is held at its end at start-up and on the apply button,
+// as the week view's rebuild holds it, instead of wrapping (4294967329 would be 33, 2^32 zero).
+TEST_F(Settings, RowHeightBeyondTheIntegerRangeIsHeldAtStartAndOnApply) {
+    write("周历行高", "行高", "4294967329");
+    ASSERT_TRUE(start());
+    auto* grid = control<runtime::ui::widgets::WeekGrid>("高级表格_周历");
+    ASSERT_NE(grid, nullptr);
+    for (int row = 1; row <= 7; ++row) EXPECT_EQ(grid->rowHeight(row), runtime::ui::widgets::WeekGrid::kMaxExtent) << row;
+    ui::setText(kMain, "编辑框3", "33");
+    shell::onApplyRowHeight();
+    ASSERT_EQ(grid->rowHeight(1), 33);
+    ui::setText(kMain, "编辑框3", "4294967296");
+    shell::onApplyRowHeight();
+    for (int row = 1; row <= 7; ++row) EXPECT_EQ(grid->rowHeight(row), runtime::ui::widgets::WeekGrid::kMaxExtent) << row;
+}
+
 TEST_F(Settings, PictureNameLeadingToAPipeDoesNotHoldUpTheStart) {
     // A hand-edited name may lead anywhere; reading a pipe would wait for a writer for ever.
     ASSERT_EQ(mkfifo(path("/pipe.jpg").c_str(), 0600), 0);

@@ -1,5 +1,7 @@
 // The settings file, kept line by line so that a write changes exactly one line (or adds one)
-// and leaves comments, order and unknown keys as the user left them.
+// and leaves comments, order and unknown keys as the user left them. A file copied from
+// elsewhere may begin with a byte-order mark or be in the old GB18030 code page; both read as
+// the same lines, and a write puts the whole file back as plain UTF-8.
 #include "runtime/base/ini.h"
 
 #include <string>
@@ -62,6 +64,15 @@ bool keyOf(std::string_view line, std::string_view& key, std::string_view& value
     return true;
 }
 
+// The file's text as UTF-8 without a byte-order mark: a file that is not valid UTF-8 is taken
+// to be GB18030 (a settings file kept on a Chinese Windows).
+std::string readSettingsText(const std::string& file) {
+    std::string content = readFile(file);
+    if (content.starts_with("\xEF\xBB\xBF")) content.erase(0, 3);
+    if (!isValidUtf8(content)) content = gb18030ToUtf8(content);
+    return content;
+}
+
 std::string cleanValue(std::string_view raw) {
     std::string_view v = trim(raw);
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
@@ -74,7 +85,7 @@ std::string cleanValue(std::string_view raw) {
 
 std::string readIniText(const std::string& file, std::string_view section, std::string_view key,
                         std::string_view defaultValue) {
-    std::vector<std::string> lines = splitLines(readFile(file));
+    std::vector<std::string> lines = splitLines(readSettingsText(file));
     bool inSection = false;
     std::string_view wantedSection = trim(section), wantedKey = trim(key);
     for (const std::string& line : lines) {
@@ -91,7 +102,7 @@ std::string readIniText(const std::string& file, std::string_view section, std::
 
 bool writeIniText(const std::string& file, std::string_view section, std::string_view key,
                   std::string_view value) {
-    std::vector<std::string> lines = splitLines(readFile(file));
+    std::vector<std::string> lines = splitLines(readSettingsText(file));
     std::string_view wantedSection = trim(section), wantedKey = trim(key);
     std::string newLine = std::string(wantedKey) + "=" + std::string(value);
     // A value must stay on its line: line breaks inside it would spill into other keys.

@@ -1,5 +1,7 @@
 // The settings file: a UTF-8 initialisation file read and written one key at a time, with the
 // forgiving semantics of the classic profile functions. A write replaces the file atomically.
+// A file from elsewhere reads the same: a leading byte-order mark is nothing, and a file that is
+// not valid UTF-8 is GB18030; a write puts it back as UTF-8 without a mark.
 #pragma once
 
 #include <string>

@@ -2,6 +2,7 @@
 // counts, anything else is 0, and integers keep the low 32 bits of the truncated value.
 #include "runtime/base/number.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -45,6 +46,15 @@ int32_t toInteger(double value) {
 }
 
 int32_t toInteger(std::string_view text) { return toInteger(toNumber(text)); }
+
+int32_t toHeldInteger(double value) {
+    constexpr double kLowest = std::numeric_limits<int32_t>::min();
+    constexpr double kHighest = std::numeric_limits<int32_t>::max();
+    if (std::isnan(value)) return 0;
+    return static_cast<int32_t>(std::trunc(std::clamp(value, kLowest, kHighest)));
+}
+
+int32_t toHeldInteger(std::string_view text) { return toHeldInteger(toNumber(text)); }
 
 std::string toText(int64_t value) { return std::to_string(value); }
 

@@ -16,6 +16,12 @@ double toNumber(std::string_view text);
 int32_t toInteger(std::string_view text);
 int32_t toInteger(double value);
 
+// A number from an edit box or the settings file truncated toward zero, but beyond the integer
+// range held at its nearest end rather than wrapped (wrapped, "4294967329" would read as 33).
+// NaN reads as 0. Where a number sizes or schedules something, this is the conversion to use.
+int32_t toHeldInteger(double value);
+int32_t toHeldInteger(std::string_view text);
+
 std::string toText(int64_t value);
 // Shortest text that reads back as the same number ("12.5", "100", "-0.1").
 std::string toText(double value);

@@ -1,5 +1,7 @@
 // liblunar-date behind a plain interface. The library's own texts depend on the process locale
 // (they come through gettext), so only its numeric formats are read and the names are ours.
+// Where the library's tables start a month on the wrong day, a short correction table below
+// moves that month's first day; every other answer is the library's.
 #include "runtime/lunar/lunar.h"
 
 #include <lunar-date/lunar-date.h>
@@ -17,12 +19,33 @@ namespace {
     return instance;
 }
 
-}  // namespace
+// Lunar months whose first day the library's tables put one day late. A lunar month begins on
+// the day (Beijing time, UTC+8) of its new moon; for these two the new moon fell in the evening
+// of the day before the library's first day (1954-11-25 20:30 and 1956-12-02 16:12), so the
+// month begins a day earlier and the month before it, a 30-day month in the tables, has 29 days.
+// Months whose new moon lies within minutes of midnight (1933's 6th, 1978's 8th), where
+// published almanacs themselves differ, are left as the library has them.
+struct MonthCorrection {
+    int lunarYear, lunarMonth;
+    bool leap;
+    int year, month, day;                       // the month's true first day
+    int libraryYear, libraryMonth, libraryDay;  // the first day in the library's tables
+};
+constexpr MonthCorrection kMonthCorrections[] = {
+    {1954, 11, false, 1954, 11, 25, 1954, 11, 26},
+    {1956, 11, false, 1956, 12, 2, 1956, 12, 3},
+};
 
-std::optional<LunarDate> fromSolar(int year, int month, int day) {
-    if (year < 1900 || year > 2100 || month < 1 || month > 12 || day < 1 || day > 31) return std::nullopt;
-    if (!g_date_valid_dmy(static_cast<GDateDay>(day), static_cast<GDateMonth>(month), static_cast<GDateYear>(year)))
-        return std::nullopt;
+guint32 julianDay(int year, int month, int day) {
+    GDate date;
+    g_date_clear(&date, 1);
+    g_date_set_dmy(&date, static_cast<GDateDay>(day), static_cast<GDateMonth>(month),
+                   static_cast<GDateYear>(year));
+    return g_date_get_julian(&date);
+}
+
+// The library's answer, read through its numeric format.
+std::optional<LunarDate> libraryFromSolar(int year, int month, int day) {
     ::LunarDate* d = converter();
     GError* error = nullptr;
     lunar_date_set_solar_date(d, static_cast<GDateYear>(year), static_cast<GDateMonth>(month),
@@ -47,6 +70,28 @@ std::optional<LunarDate> fromSolar(int year, int month, int day) {
     }
     out.month = std::atoi(m);
     if (out.month < 1 || out.month > 12 || out.day < 1 || out.day > 30) return std::nullopt;
+    return out;
+}
+
+}  // namespace
+
+std::optional<LunarDate> fromSolar(int year, int month, int day) {
+    if (year < 1900 || year > 2100 || month < 1 || month > 12 || day < 1 || day > 31) return std::nullopt;
+    if (!g_date_valid_dmy(static_cast<GDateDay>(day), static_cast<GDateMonth>(month), static_cast<GDateYear>(year)))
+        return std::nullopt;
+    std::optional<LunarDate> out = libraryFromSolar(year, month, day);
+    if (!out) return out;
+    const guint32 today = julianDay(year, month, day);
+    for (const MonthCorrection& c : kMonthCorrections) {
+        const guint32 first = julianDay(c.year, c.month, c.day);
+        const guint32 libraryFirst = julianDay(c.libraryYear, c.libraryMonth, c.libraryDay);
+        const bool inCorrectedMonth =
+            out->year == c.lunarYear && out->month == c.lunarMonth && out->leap == c.leap;
+        if ((today >= first && today < libraryFirst) || inCorrectedMonth) {
+            *out = LunarDate{c.lunarYear, c.lunarMonth, static_cast<int>(today - first) + 1, c.leap};
+            break;
+        }
+    }
     return out;
 }
 

@@ -1,7 +1,8 @@
 // Chinese lunar dates for Gregorian days, as the month calendar draws them. The conversion itself
-// is liblunar-date's; this layer only turns its answer into plain numbers and the traditional
-// names (正月 .. 腊月 with 闰 for a leap month, 初一 .. 三十). No Qt, no GLib in this header, so
-// any layer may use it.
+// is liblunar-date's, except for the few months whose first day its tables have wrong (a short
+// correction table in lunar.cpp); this layer turns its answer into plain numbers and the
+// traditional names (正月 .. 腊月 with 闰 for a leap month, 初一 .. 三十). No Qt, no GLib in this
+// header, so any layer may use it.
 #pragma once
 
 #include <optional>

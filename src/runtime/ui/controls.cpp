@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QCheckBox>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <QTableView>
@@ -530,6 +531,8 @@ private:
 
 class EditBox : public WidgetControl {
 public:
+    static constexpr int kNarrowBoxWidth = 30;
+
     EditBox(FormWindow& win, const ControlDef& def, QWidget* parent) : WidgetControl(win, def) {
         const bool digits = def.entry == Entry::DigitsAndMinus;
         if (def.multiLine) {
@@ -549,6 +552,10 @@ public:
             line_->setReadOnly(def.entry == Entry::ReadOnly);
             line_->setAlignment(def.align == Align::Centre ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
             line_->setCursorPosition(0);
+            // The forms' number boxes (15 to 25 pixels) were sized for an edit box that keeps a
+            // pixel beside its text; QLineEdit keeps two more inside its frame on either side,
+            // which leaves a two-digit number one digit. A narrow box gives them back.
+            if (def.width < kNarrowBoxWidth) line_->setTextMargins(-2, 0, -2, 0);
             if (digits || def.maxBytes > 0) line_->setValidator(new EntryValidator(def.maxBytes, digits, line_));
             QObject::connect(line_, &QLineEdit::textEdited, line_, [this] {
                 if (!programWriting()) raise(event::kChanged);
@@ -757,6 +764,27 @@ protected:
 };
 
 // List box and check-list box: 0-based items, each with an integer, unsorted, one selection.
+// The forms' list boxes are about 100 pixels wide and hold whole dates ("2015年12月31日"); the
+// platform's scroll bar and item margins would leave them too little room, so a list box's lines
+// keep one pixel beside them and its scroll bar is a little narrower.
+class NarrowListStyle : public QProxyStyle {
+public:
+    static constexpr int kScrollBarWidth = 10;
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        if (metric == PM_ScrollBarExtent) return kScrollBarWidth;
+        if (metric == PM_FocusFrameHMargin) return 0;
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+    static NarrowListStyle* instance() {
+        static QPointer<NarrowListStyle> style;
+        if (!style) {
+            style = new NarrowListStyle;
+            style->setParent(qApp);
+        }
+        return style;
+    }
+};
+
 class ListBox : public WidgetControl {
 public:
     ListBox(FormWindow& win, const ControlDef& def, QWidget* parent) : WidgetControl(win, def) {
@@ -765,6 +793,8 @@ public:
             if (!programWriting() && !checkable_) raise(event::kChanged);
         };
         list_ = list;
+        list_->setStyle(NarrowListStyle::instance());
+        list_->verticalScrollBar()->setStyle(NarrowListStyle::instance());
         list_->setSelectionMode(QAbstractItemView::SingleSelection);
         list_->setSortingEnabled(false);
         list_->setUniformItemSizes(true);

@@ -140,6 +140,9 @@ struct WindowDef {
     bool inTaskbar = true;
     bool alwaysOnTop = false;
     uint32_t backColour = kNoColour;
+    // The window's font size in points; 0 the program's own (9 pt). A window whose texts are laid
+    // out tighter than that font allows names a smaller size here rather than moving controls.
+    int fontPointSize = 0;
     EventBinding events[kMaxBindings] = {};
     std::span<const ControlDef> controls = {};
     std::span<const MenuDef> menus = {};

@@ -50,6 +50,11 @@ FormWindow::FormWindow(const WindowDef& def) : QWidget(nullptr, flagsFor(def)), 
         setPalette(p);
         setAutoFillBackground(true);
     }
+    if (def.fontPointSize > 0) {
+        QFont f = font();
+        f.setPointSize(def.fontPointSize);
+        setFont(f);  // before the controls are built, so that every one inherits it
+    }
     const QSize frame = frameAllowance();
     setFixedSize(std::max(0, def.width - frame.width()), std::max(1, def.height - frame.height()));
     buildControls();

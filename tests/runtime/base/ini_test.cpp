@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "runtime/base/files.h"
+#include "runtime/base/text.h"
 
 using namespace runtime;
 
@@ -74,4 +75,19 @@ TEST_F(IniFile, FailedWriteLeavesTheOldFile) {
     std::string inMissingFolder = (dir_ / "no-such-folder" / "config.ini").string();
     EXPECT_FALSE(writeIniText(inMissingFolder, "s", "k", "2"));
     EXPECT_EQ(readIniText(file_, "s", "k"), "1");
+}
+
+// Settings copied from elsewhere: a byte-order mark reads as nothing and a file that is not
+// UTF-8 reads as GB18030; a write puts the file back as UTF-8 without a mark, every line kept.
+TEST_F(IniFile, ForeignFilesReadAndWriteBackAsUtf8) {
+    writeFile(file_, "\xEF\xBB\xBF[周历行高]\r\n行高=40\r\n; 注释\r\n[表格缩放]\r\n缩放比=120\r\n");
+    EXPECT_EQ(readIniText(file_, "周历行高", "行高", "33"), "40");
+    ASSERT_TRUE(writeIniText(file_, "周历行高", "行高", "50"));
+    EXPECT_EQ(readFile(file_), "[周历行高]\n行高=50\n; 注释\n[表格缩放]\n缩放比=120\n");
+
+    writeFile(file_, utf8ToGb18030("[周历行高]\r\n行高=40\r\n; 注释\r\n[表格缩放]\r\n缩放比=120\r\n"));
+    EXPECT_EQ(readIniText(file_, "周历行高", "行高", "33"), "40");
+    EXPECT_EQ(readIniText(file_, "表格缩放", "缩放比", "100"), "120");
+    ASSERT_TRUE(writeIniText(file_, "表格缩放", "缩放比", "90"));
+    EXPECT_EQ(readFile(file_), "[周历行高]\n行高=40\n; 注释\n[表格缩放]\n缩放比=90\n");
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace runtime;
 
 TEST(NumberConversion, ReadsTheLongestDecimalPrefix) {
@@ -33,6 +35,16 @@ TEST(NumberConversion, KeepsTheLow32Bits) {
     EXPECT_EQ(toInteger("4294967297"), 1);
     EXPECT_EQ(toInteger("-2147483649"), 2147483647);
     EXPECT_EQ(toInteger("1e30"), 0);  // beyond 64 bits
+}
+
+TEST(NumberConversion, HeldIntegersStopAtTheEndsOfTheRange) {
+    EXPECT_EQ(toHeldInteger("33.9"), 33);
+    EXPECT_EQ(toHeldInteger("-3.7"), -3);
+    EXPECT_EQ(toHeldInteger("abc"), 0);
+    EXPECT_EQ(toHeldInteger("4294967329"), 2147483647);
+    EXPECT_EQ(toHeldInteger("1e30"), 2147483647);
+    EXPECT_EQ(toHeldInteger("-2147483649"), -2147483647 - 1);
+    EXPECT_EQ(toHeldInteger(std::numeric_limits<double>::quiet_NaN()), 0);
 }
 
 TEST(NumberText, WritesShortestRoundTrip) {

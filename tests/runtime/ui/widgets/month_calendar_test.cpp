@@ -1,6 +1,7 @@
 // The month calendar as the program and the user drive it: its date range, which changes raise
 // signals, and the lunar text in every cell checked against liblunar-date's own conversion from
-// lunar to Gregorian dates.
+// lunar to Gregorian dates, with the two months our lunar layer corrects moved to their true
+// first days.
 #include <gtest/gtest.h>
 
 #include <lunar-date/lunar-date.h>
@@ -170,7 +171,10 @@ std::vector<LunarMonth> lunarMonthsFromLibrary(int firstLunarYear, int lastLunar
                 int sy = 0, sm = 0, sd = 0;
                 std::sscanf(text, "%d %d %d", &sy, &sm, &sd);
                 g_free(text);
-                months.push_back({y, m, leap, QDate(sy, sm, sd)});
+                QDate firstDay(sy, sm, sd);
+                // The months the lunar layer starts a day earlier than the library's tables.
+                if (!leap && m == 11 && (y == 1954 || y == 1956)) firstDay = firstDay.addDays(-1);
+                months.push_back({y, m, leap, firstDay});
             }
     lunar_date_free(d);
     return months;
@@ -213,4 +217,23 @@ TEST(MonthCalendarCells, FirstAndLastDayOfEveryLunarMonth1901To2049AsDrawn) {
     }
     EXPECT_GT(checked, 3600);
     EXPECT_GT(leapMonths, 50);  // about one in three years
+}
+
+// The 11th months of 1954 and 1956 begin on the day of their new moon, one day before the
+// library's tables; the 10th months before them have 29 days and the 12th months are unmoved.
+TEST(MonthCalendarCells, CorrectedLunarMonthsOf1954And1956AsDrawn) {
+    Host h;
+    const std::pair<QDate, const char*> cases[] = {
+        {QDate(1954, 10, 27), "十月"}, {QDate(1954, 11, 24), "廿九"}, {QDate(1954, 11, 25), "冬月"},
+        {QDate(1954, 11, 26), "初二"}, {QDate(1954, 12, 24), "三十"}, {QDate(1954, 12, 25), "腊月"},
+        {QDate(1956, 11, 3), "十月"},  {QDate(1956, 12, 1), "廿九"},  {QDate(1956, 12, 2), "冬月"},
+        {QDate(1956, 12, 3), "初二"},  {QDate(1956, 12, 31), "三十"}, {QDate(1957, 1, 1), "腊月"},
+    };
+    for (const auto& [day, expected] : cases) {
+        ASSERT_TRUE(h.calendar->setDate(at(day.year(), day.month(), day.day())));
+        int row = 0, column = 0;
+        ASSERT_TRUE(h.calendar->findCell(day, row, column));
+        EXPECT_EQ(h.calendar->cellLunarText(row, column), QString::fromUtf8(expected))
+            << day.toString(Qt::ISODate).toStdString();
+    }
 }
