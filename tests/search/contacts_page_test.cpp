@@ -164,6 +164,25 @@ TEST_F(ContactsPageTest, DeletingThroughALetterGroupRemovesOnlyTheContactTheRowS
     left = namesOf("lxr35");
     EXPECT_EQ(std::count(left.begin(), left.end(), "邓丽"), 0);
     EXPECT_EQ(left.size(), 11u);
+
+    // The group's last row, which is also lxr35's last record; then another row of the group.
+    addContact("杜甫");  // record 12
+    contacts::filterContactsAD();
+    ASSERT_EQ(namesOf(groupFile("ad.edb")), (Names{"阿强", "白云", "蔡明", "杜甫"}));
+    selectRow(4);
+    ui::pushMessageBoxAnswer(ui::kIdOk);
+    contacts::onDeleteContactMenu();
+    ASSERT_EQ(messages().size(), 3u);
+    EXPECT_EQ(messages()[2].text, "确定要删除 [ 12 ] 号记录么？");
+    selectRow(1);
+    ui::pushMessageBoxAnswer(ui::kIdOk);
+    contacts::onDeleteContactMenu();
+    ASSERT_EQ(messages().size(), 4u);
+    EXPECT_EQ(messages()[3].text, "确定要删除 [ 5 ] 号记录么？");
+    left = namesOf("lxr35");
+    EXPECT_EQ(left.size(), 10u);
+    EXPECT_EQ(std::count(left.begin(), left.end(), "杜甫") + std::count(left.begin(), left.end(), "阿强"), 0);
+    EXPECT_EQ(namesOf(groupFile("ad.edb")), (Names{"白云", "蔡明"}));
 }
 
 TEST_F(ContactsPageTest, DeletingThroughAGroupIsRefusedWhenTheStoreChangedUnderneath) {
@@ -184,6 +203,21 @@ TEST_F(ContactsPageTest, DeletingThroughAGroupIsRefusedWhenTheStoreChangedUndern
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_NE(messages()[0].text.find("全部"), std::string::npos);
     EXPECT_EQ(namesOf("lxr35"), (Names{"蔡明"}));
+
+    // A phone or a remark changed underneath loses the trace as well.
+    for (const char* field : {"电话", "备注"}) {
+        contacts::filterContactsAD();
+        ASSERT_TRUE(st::selectDatabase("lxr35"));
+        ASSERT_TRUE(st::goToRecord(1));
+        ASSERT_TRUE(st::writeField(field, std::string("改过")));
+        ui::clearDialogScript();
+        selectRow(1);
+        ui::pushMessageBoxAnswer(ui::kIdOk);
+        contacts::onDeleteContactMenu();
+        ASSERT_EQ(messages().size(), 1u) << field;
+        EXPECT_NE(messages()[0].text.find("全部"), std::string::npos) << field;
+        EXPECT_EQ(namesOf("lxr35"), (Names{"蔡明"})) << field;
+    }
 }
 
 TEST_F(ContactsPageTest, CancelThroughAGroupChangesNothing) {
