@@ -136,6 +136,13 @@ TEST_F(ContactsPageTest, DeletingOnTheWholeListAsksWithTheRowNumber) {
 TEST_F(ContactsPageTest, DeletingWithNoRowsAsksNothing) {
     contacts::onDeleteContactMenu();
     EXPECT_TRUE(messages().empty());
+    // Nor on a letter group without rows.
+    addContact("白云");
+    contacts::filterContactsEH();
+    ASSERT_EQ(shownRows(), 0);
+    contacts::onDeleteContactMenu();
+    for (const auto& message : messages()) EXPECT_EQ(message.text.find("确定要删除"), std::string::npos);
+    EXPECT_EQ(namesOf("lxr35"), (Names{"白云"}));
 }
 
 TEST_F(ContactsPageTest, DeletingThroughALetterGroupRemovesOnlyTheContactTheRowShows) {
@@ -204,20 +211,36 @@ TEST_F(ContactsPageTest, DeletingThroughAGroupIsRefusedWhenTheStoreChangedUndern
     EXPECT_NE(messages()[0].text.find("全部"), std::string::npos);
     EXPECT_EQ(namesOf("lxr35"), (Names{"蔡明"}));
 
-    // A phone or a remark changed underneath loses the trace as well.
-    for (const char* field : {"电话", "备注"}) {
+    // A name, a phone or a remark changed underneath loses the trace as well.
+    for (const auto& [field, value] : {std::pair{"姓名", "蔡红"}, std::pair{"电话", "123"}, std::pair{"备注", "改过"}}) {
         contacts::filterContactsAD();
         ASSERT_TRUE(st::selectDatabase("lxr35"));
         ASSERT_TRUE(st::goToRecord(1));
-        ASSERT_TRUE(st::writeField(field, std::string("改过")));
+        ASSERT_TRUE(st::writeField(field, std::string(value)));
         ui::clearDialogScript();
         selectRow(1);
         ui::pushMessageBoxAnswer(ui::kIdOk);
         contacts::onDeleteContactMenu();
         ASSERT_EQ(messages().size(), 1u) << field;
         EXPECT_NE(messages()[0].text.find("全部"), std::string::npos) << field;
-        EXPECT_EQ(namesOf("lxr35"), (Names{"蔡明"})) << field;
+        EXPECT_EQ(namesOf("lxr35"), (Names{"蔡红"})) << field;
     }
+
+    // So does a group table that lost a row behind the page's back: its rows no longer line up.
+    addContact("白云");
+    contacts::filterContactsAD();
+    ASSERT_EQ(namesOf(groupFile("ad.edb")), (Names{"白云", "蔡红"}));
+    ASSERT_TRUE(st::selectDatabase(groupFile("ad.edb")));
+    ASSERT_TRUE(st::goToRecord(1));
+    ASSERT_TRUE(st::deleteRecords());
+    ASSERT_TRUE(st::packDatabase());
+    ui::clearDialogScript();
+    selectRow(1);
+    ui::pushMessageBoxAnswer(ui::kIdOk);
+    contacts::onDeleteContactMenu();
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_NE(messages()[0].text.find("全部"), std::string::npos);
+    EXPECT_EQ(namesOf("lxr35"), (Names{"蔡红", "白云"}));
 }
 
 TEST_F(ContactsPageTest, CancelThroughAGroupChangesNothing) {

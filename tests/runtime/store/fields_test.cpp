@@ -119,7 +119,7 @@ TEST_F(FieldsTest, CreateRefusesBadFieldListsAndExistingFiles) {
 
     // The limits themselves: the widest text field and the most fields are created and reopened
     // (the last field a memo, whose entries a pack removes with their record); one beyond is refused.
-    EXPECT_FALSE(st::createTable(path("x.edb"), {{"", st::FieldType::Integer}}));
+    EXPECT_FALSE(st::createTable(path("noname.edb"), {{"", st::FieldType::Integer}}));
     EXPECT_FALSE(st::createTable(path("wide.edb"), {{"a", st::FieldType::Text, 65536}}));
     ASSERT_TRUE(st::createTable(path("wide.edb"), {{"a", st::FieldType::Text, 65535}}));
     EXPECT_TRUE(st::openDatabase(path("wide.edb"))) << st::lastError();
