@@ -164,6 +164,12 @@ TEST_F(DamageTest, MissingExtraOrForeignCompanionIsRefused) {
     writeBytes(path("m.edt"), edt);
     rawExec(path("m.edt"), "INSERT INTO qb_memos VALUES(999*256+4, 'orphan')");
     expectOpenFails("m.edb", "备注文件已损坏");
+    writeBytes(path("m.edt"), edt);
+    rawExec(path("m.edt"), "UPDATE qb_memos SET mk=999*256+4 WHERE mk=5*256+4");  // a memo moved off its record
+    expectOpenFails("m.edb", "备注文件已损坏");
+    writeBytes(path("m.edt"), edt);
+    rawExec(path("m.edt"), "UPDATE qb_memo_file SET file_id=NULL");  // "blank", yet holding memos
+    expectOpenFails("m.edb", "备注文件已损坏");
     ASSERT_TRUE(st::createTable(path("n.edb"), mixedFields()));
     std::filesystem::copy_file(path("n.edt"), path("m.edt"), std::filesystem::copy_options::overwrite_existing);
     expectOpenFails("m.edb", "不匹配");

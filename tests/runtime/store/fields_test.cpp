@@ -75,6 +75,9 @@ TEST_F(FieldsTest, WrongTypesAndUnknownFieldsAreRefusedAndChangeNothing) {
     EXPECT_TRUE(std::holds_alternative<std::monostate>(st::readField("没有")));
     EXPECT_TRUE(std::holds_alternative<std::monostate>(st::readField(0)));
     EXPECT_TRUE(std::holds_alternative<std::monostate>(st::readField(5)));
+    EXPECT_FALSE(st::currentTable()->write(1, 5, num(3)));
+    EXPECT_NE(st::lastError().find("第 5 个字段"), std::string::npos) << st::lastError();
+    EXPECT_FALSE(st::currentTable()->isDeleted(2));
 }
 
 TEST_F(FieldsTest, WriteFieldToReachesAnotherTableWithoutSelectingIt) {
