@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <random>
@@ -71,6 +72,9 @@ TEST(DueRuleStart, ValuesOutsideTheRangeAreClampedFirst) {
     // A tested date before year 100 counts as 100-01-01.
     EXPECT_TRUE(isPeriodicItemDue(item(at(100, 1, 1), 1, "年"), DateTime{-1e7}));
     EXPECT_FALSE(isPeriodicItemDue(item(at(100, 1, 2), 1, "日"), DateTime{-1e7}));
+    // A start later on the last day counts as its midnight; a start that is no number, as the first day.
+    EXPECT_TRUE(isPeriodicItemDue(item(at(9999, 12, 31, 12, 0, 0), 1, "日"), at(9999, 12, 31)));
+    EXPECT_TRUE(isPeriodicItemDue(item(DateTime{std::nan("")}, 1, "日"), at(2024, 3, 1)));
 }
 
 TEST(DueRuleWeeks, EveryOtherWeekFromMondayFirstOfMarch) {
@@ -189,6 +193,10 @@ TEST(DueRuleTimeOfStart, DaysAndWeeksNeverFallDueYearsAndMonthsIgnoreTheTime) {
     EXPECT_FALSE(isPeriodicItemDue(item(start, 1, "年"), at(2024, 3, 1, 7, 59, 59)));
     EXPECT_TRUE(isPeriodicItemDue(item(start, 1, "年"), at(2024, 3, 1, 8, 0, 0)));
     EXPECT_TRUE(isPeriodicItemDue(item(start, 1, "月"), at(2024, 3, 1, 9, 0, 0)));
+    // A start a hair before midnight, as a computed value may carry, is within the tolerance.
+    const DateTime hair{at(2024, 3, 1).days - 5e-8};
+    EXPECT_TRUE(isPeriodicItemDue(item(hair, 1, "日"), at(2024, 3, 3)));
+    EXPECT_TRUE(isPeriodicItemDue(item(hair, 0, "日"), at(2024, 3, 1)));
 }
 
 TEST(DueRulePeriod, ExtremePeriodsDoNotMisbehave) {

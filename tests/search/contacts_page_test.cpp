@@ -332,6 +332,25 @@ TEST_F(ContactsPageTest, DeletingThroughALetterGroupRemovesOnlyTheContactTheRowS
     left = namesOf("lxr35");
     EXPECT_EQ(std::count(left.begin(), left.end(), "邓丽"), 0);
     EXPECT_EQ(left.size(), 11u);
+
+    // The group's last row, which is also lxr35's last record; then another row of the group.
+    addContact("杜甫");  // record 12
+    contacts::filterContactsAD();
+    ASSERT_EQ(namesOf(groupFile("ad.edb")), (Names{"阿强", "白云", "蔡明", "杜甫"}));
+    selectRow(4);
+    ui::pushMessageBoxAnswer(ui::kIdOk);
+    contacts::onDeleteContactMenu();
+    ASSERT_EQ(messages().size(), 3u);
+    EXPECT_EQ(messages()[2].text, "确定要删除 [ 12 ] 号记录么？");
+    selectRow(1);
+    ui::pushMessageBoxAnswer(ui::kIdOk);
+    contacts::onDeleteContactMenu();
+    ASSERT_EQ(messages().size(), 4u);
+    EXPECT_EQ(messages()[3].text, "确定要删除 [ 5 ] 号记录么？");
+    left = namesOf("lxr35");
+    EXPECT_EQ(left.size(), 10u);
+    EXPECT_EQ(std::count(left.begin(), left.end(), "杜甫") + std::count(left.begin(), left.end(), "阿强"), 0);
+    EXPECT_EQ(namesOf(groupFile("ad.edb")), (Names{"白云", "蔡明"}));
 }
 
 TEST_F(ContactsPageTest, DeletingThroughAGroupIsRefusedWhenTheStoreChangedUnderneath) {
@@ -352,6 +371,37 @@ TEST_F(ContactsPageTest, DeletingThroughAGroupIsRefusedWhenTheStoreChangedUndern
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_NE(messages()[0].text.find("全部"), std::string::npos);
     EXPECT_EQ(namesOf("lxr35"), (Names{"蔡明"}));
+
+    // A name, a phone or a remark changed underneath loses the trace as well.
+    for (const auto& [field, value] : {std::pair{"姓名", "蔡红"}, std::pair{"电话", "123"}, std::pair{"备注", "改过"}}) {
+        contacts::filterContactsAD();
+        ASSERT_TRUE(st::selectDatabase("lxr35"));
+        ASSERT_TRUE(st::goToRecord(1));
+        ASSERT_TRUE(st::writeField(field, std::string(value)));
+        ui::clearDialogScript();
+        selectRow(1);
+        ui::pushMessageBoxAnswer(ui::kIdOk);
+        contacts::onDeleteContactMenu();
+        ASSERT_EQ(messages().size(), 1u) << field;
+        EXPECT_NE(messages()[0].text.find("全部"), std::string::npos) << field;
+        EXPECT_EQ(namesOf("lxr35"), (Names{"蔡红"})) << field;
+    }
+
+    // So does a group table that lost a row behind the page's back: its rows no longer line up.
+    addContact("白云");
+    contacts::filterContactsAD();
+    ASSERT_EQ(namesOf(groupFile("ad.edb")), (Names{"白云", "蔡红"}));
+    ASSERT_TRUE(st::selectDatabase(groupFile("ad.edb")));
+    ASSERT_TRUE(st::goToRecord(1));
+    ASSERT_TRUE(st::deleteRecords());
+    ASSERT_TRUE(st::packDatabase());
+    ui::clearDialogScript();
+    selectRow(1);
+    ui::pushMessageBoxAnswer(ui::kIdOk);
+    contacts::onDeleteContactMenu();
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_NE(messages()[0].text.find("全部"), std::string::npos);
+    EXPECT_EQ(namesOf("lxr35"), (Names{"蔡红", "白云"}));
 }
 
 TEST_F(ContactsPageTest, CancelThroughAGroupChangesNothing) {

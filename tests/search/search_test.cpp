@@ -71,7 +71,7 @@ protected:
         addItem(makeDate(2019, 1, 1), "无关");
         setMemo("备忘：记得 ABC 的事");
         addContact("王五", "", "");
-        addContact("李四", "abc123", "ABC 同事");
+        addContact("李四", "123", "ABC 同事");
         addContact("", "13abc", "");
         addContact("AbcCorp", "", "");
     }
@@ -123,8 +123,9 @@ TEST_F(SearchTest, EmptyKeywordAndTheHintAreRefusedAndLeaveTheListsEmpty) {
 TEST_F(SearchTest, BlanksAreSearchedForUnchanged) {
     addDiary(makeDate(2024, 2, 2), "a  b");
     addDiary(makeDate(2024, 2, 3), "a b");
+    addDiary(makeDate(2024, 2, 1), "x  y");
     searchFor("  ");
-    EXPECT_EQ(lines(kDiaryList), (Lines{{"2024年2月2日", 0}}));
+    EXPECT_EQ(lines(kDiaryList), (Lines{{"2024年2月1日", 0}, {"2024年2月2日", 0}}));
 }
 
 TEST_F(SearchTest, EnterInTheKeywordBoxSearchesAndOtherKeysDoNot) {
@@ -157,7 +158,7 @@ TEST_F(SearchTest, ChoosingADiaryLineShowsThatDayWithTheKeywordSelected) {
     EXPECT_EQ(selectionLength("编辑框_本日志"), 3);
 }
 
-TEST_F(SearchTest, AKeywordClearedAfterTheSearchPutsTheCaretAtTheStart) {
+TEST_F(SearchTest, AKeywordClearedOrNoLongerInTheTextPutsTheCaretAtTheStart) {
     fillStores();
     searchFor("abc");
     search::onKeywordBoxFocus();
@@ -165,6 +166,23 @@ TEST_F(SearchTest, AKeywordClearedAfterTheSearchPutsTheCaretAtTheStart) {
     EXPECT_EQ(ui::getDate(kMain, "月历"), makeDate(2024, 12, 1));
     EXPECT_EQ(selectionStart("编辑框_本日志"), 0);
     EXPECT_EQ(selectionLength("编辑框_本日志"), 0);
+
+    // The diary of 2024-03-05 and the memo lose the keyword after the search.
+    searchFor("abc");
+    ASSERT_TRUE(st::selectDatabase("rz35"));
+    ASSERT_TRUE(st::goToRecord(4));
+    ASSERT_TRUE(st::writeField("日志", std::string("开会：讨论项目")));
+    ASSERT_TRUE(st::selectDatabase("bw35"));
+    ASSERT_TRUE(st::goToRecord(1));
+    ASSERT_TRUE(st::writeField("bw", std::string("备忘：已办完")));
+    choose(kDiaryList, 1);
+    EXPECT_EQ(ui::getText(kMain, "编辑框_本日志"), "开会：讨论项目");
+    EXPECT_EQ(selectionStart("编辑框_本日志"), 0);
+    EXPECT_EQ(selectionLength("编辑框_本日志"), 0);
+    choose(kMemoList, 0);
+    EXPECT_EQ(ui::getText(kMain, "编辑框备忘便签"), "备忘：已办完");
+    EXPECT_EQ(selectionStart("编辑框备忘便签"), 0);
+    EXPECT_EQ(selectionLength("编辑框备忘便签"), 0);
 }
 
 TEST_F(SearchTest, ChoosingAPeriodicLineMovesTheCalendarToItsFirstDate) {
@@ -225,12 +243,16 @@ TEST_F(SearchTest, AContactLineWhoseRecordWentAwayOnlyOpensTheContactsPage) {
     EXPECT_EQ(st::getRecordCount(), 0);
 }
 
-TEST_F(SearchTest, TheNotFoundContactLineOpensTheContactsPage) {
+TEST_F(SearchTest, TheNotFoundContactLineOpensTheContactsPageOnTheRowAlreadyChosen) {
+    addContact("甲");
+    addContact("乙");
+    ui::setDbGridCurrentRow(kMain, "数据源_联系人", 2);
     searchFor("abc");
     ASSERT_EQ(lines(kContactList), (Lines{{"未找到！", 0}}));
     ui::setInt(kMain, "选择夹右侧", "page", 1);
     choose(kContactList, 0);
     EXPECT_EQ(ui::getInt(kMain, "选择夹右侧", "page"), 3);
+    EXPECT_EQ(ui::getDbGridFirstSelectedRow(kMain, "表格_人脉"), 2);
 }
 
 TEST_F(SearchTest, AContactLineChosenUnderALetterGroupShowsTheWholeList) {

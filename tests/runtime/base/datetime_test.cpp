@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 using namespace runtime;
@@ -25,6 +26,8 @@ TEST(DateTimeEncoding, NegativeValuesCountTheTimeForward) {
     DateTime t;
     ASSERT_TRUE(makeDateTime({1899, 12, 29, 18, 0, 0}, t));
     EXPECT_DOUBLE_EQ(t.days, -1.75);
+    ASSERT_TRUE(makeDateTime({1899, 12, 30, 6, 0, 0}, t));
+    EXPECT_DOUBLE_EQ(t.days, 0.25);
     // -1.25 (29th 06:00) is earlier than -1.75 (29th 18:00) though its raw value is larger.
     EXPECT_LT(instantOf(DateTime{-1.25}), instantOf(DateTime{-1.75}));
     EXPECT_LT(instantOf(DateTime{-1.75}), instantOf(DateTime{0}));
@@ -61,6 +64,14 @@ TEST(DateTimeParts, WeekdaysAndLeapDays) {
     EXPECT_FALSE(isValidDate(2023, 2, 29));
     EXPECT_TRUE(isValidDate(2000, 2, 29));
     EXPECT_FALSE(isValidDate(2100, 2, 29));
+    EXPECT_TRUE(isValidDate(100, 1, 1));
+    EXPECT_TRUE(isValidDate(9999, 12, 31));
+    EXPECT_FALSE(isValidDate(99, 12, 31));
+    EXPECT_FALSE(isValidDate(10000, 1, 1));
+    EXPECT_FALSE(isValidDate(2024, 3, 0));
+    DateTime t;
+    EXPECT_FALSE(makeDateTime({2024, 3, 5, -1, 0, 0}, t));
+    EXPECT_FALSE(makeDateTime({2024, 3, 5, 24, 0, 0}, t));
     EXPECT_EQ(dayOf(DateTime{-1.25}).days, -1);
 }
 
@@ -90,6 +101,10 @@ TEST(DateTimeArithmetic, KeepsTheTimeOfDayAcrossTheEpoch) {
 TEST(DateTimeArithmetic, ClampsToTheValidRange) {
     EXPECT_EQ(addToDateTime(makeDate(100, 1, 5), DateUnit::Days, -100).days, kMinDateTime);
     EXPECT_EQ(addToDateTime(makeDate(9999, 12, 1), DateUnit::Months, 5).days, kMaxDateTime + 86399.0 / 86400);
+    EXPECT_EQ(addToDateTime(makeDate(9999, 12, 31), DateUnit::Days, 1).days, kMaxDateTime + 86399.0 / 86400);
+    EXPECT_EQ(addToDateTime(makeDate(101, 1, 15), DateUnit::Years, -1), makeDate(100, 1, 15));
+    EXPECT_EQ(addToDateTime(makeDate(9998, 5, 1), DateUnit::Years, 1), makeDate(9999, 5, 1));
+    EXPECT_EQ(toCivil(DateTime{std::nan("")}).year, 100);
 }
 
 TEST(DateTimeText, DefaultFormStopsAtTheLastNonZeroField) {
@@ -100,6 +115,12 @@ TEST(DateTimeText, DefaultFormStopsAtTheLastNonZeroField) {
     EXPECT_EQ(dateTimeToText(t), "2024年3月5日8时");
     ASSERT_TRUE(makeDateTime({2024, 3, 5, 8, 5, 0}, t));
     EXPECT_EQ(dateTimeToText(t), "2024年3月5日8时5分");
+    ASSERT_TRUE(makeDateTime({2024, 3, 5, 1, 0, 0}, t));
+    EXPECT_EQ(dateTimeToText(t), "2024年3月5日1时");
+    ASSERT_TRUE(makeDateTime({2024, 3, 5, 8, 1, 0}, t));
+    EXPECT_EQ(dateTimeToText(t), "2024年3月5日8时1分");
+    // Within half a second of midnight is the next day's midnight, never "24时".
+    EXPECT_EQ(dateTimeToText(DateTime{makeDate(2024, 3, 5).days + 86399.6 / 86400}), "2024年3月6日");
     ASSERT_TRUE(makeDateTime({2024, 3, 5, 0, 0, 9}, t));
     EXPECT_EQ(dateTimeToText(t), "2024年3月5日0时0分9秒");
     EXPECT_EQ(dateTimeToText(t, DateTextForm::DateOnly), "2024年3月5日");
@@ -115,6 +136,11 @@ TEST(DateTimeText, ParsesItsOwnFormsAndRejectsTheRest) {
     EXPECT_EQ(toDateTime("2023年2月29日").days, kMinDateTime);
     EXPECT_EQ(toDateTime("2024年3月5日xyz").days, kMinDateTime);
     EXPECT_EQ(toDateTime("99年1月1日").days, kMinDateTime);
+    EXPECT_EQ(toDateTime("2024-3-5\t12:30"), toDateTime("2024/03/05 12:30"));
+    for (const char* typed : {"2024年3月5日10时60分", "2024-3-5 10:60", "2024-3-5 24:00", "2024-3-5 10:30:60",
+                              "2024-3/5", "2024-3-5 10:30:", "2024年3月5日8时5分9", "0000002024-3-5"}) {
+        EXPECT_EQ(toDateTime(typed).days, kMinDateTime) << typed;
+    }
     EXPECT_EQ(toCivil(toDateTime("")).year, 100);
 }
 

@@ -24,6 +24,7 @@ TEST(TextLength, AgreesWithTheEncoderOnMixedText) {
     const std::string text = "Quillarbor 澄岚手记本 № ½ ü ǖ ㄅ 𠀀 é";
     EXPECT_EQ(getTextLength(text), static_cast<int>(utf8ToGb18030(text).size()));
     EXPECT_EQ(gb18030ToUtf8(utf8ToGb18030(text)), text);
+    EXPECT_EQ(gb18030ToUtf8("a\xFF" "b"), "a\uFFFDb");  // an undecodable byte
 }
 
 TEST(TextCut, LeftNeverSplitsACharacter) {
@@ -61,6 +62,8 @@ TEST(TextFind, IgnoresAsciiCaseOnlyWhenAsked) {
     EXPECT_EQ(findText("Hello World", "world"), -1);
     EXPECT_EQ(findText("Hello World", "world", 1, true), 7);
     EXPECT_EQ(findText("电话ABC", "abc", 1, true), 5);
+    // Both ends of the alphabet, and a match that reaches the end of the text.
+    EXPECT_EQ(findText("张三 Zhang Anna", "zhang aNNA", 1, true), 6);
 }
 
 TEST(TextFind, NeverMatchesInsideACharacter) {
@@ -148,4 +151,20 @@ TEST(TextUtf8, WalksMalformedBytesWithoutLosingAny) {
     EXPECT_TRUE(isValidUtf8("日志"));
     EXPECT_EQ(getTextLength(bad), 7);
     EXPECT_EQ(getLeftText(bad, 3), "a\xC0\xAF");
+    // The edges of each form: lone continuation byte, first two-byte character, a three-byte
+    // overlong form and the first three-byte character, the last surrogate, the first and last
+    // four-byte characters and one beyond, a sequence torn by the end of the text.
+    EXPECT_FALSE(isValidUtf8("\x80"));
+    EXPECT_EQ(getTextLength("\x80"), 1);
+    EXPECT_TRUE(isValidUtf8("\xC2\x80"));
+    EXPECT_EQ(getTextLength("\xC2\x80"), 4);
+    EXPECT_FALSE(isValidUtf8("\xE0\x9F\xBF"));
+    EXPECT_TRUE(isValidUtf8("\xE0\xA0\x80"));
+    EXPECT_EQ(getTextLength("！"), 2);  // U+FF01, lead byte EF
+    EXPECT_FALSE(isValidUtf8("\xED\xBF\xBF"));
+    EXPECT_TRUE(isValidUtf8("\xF0\x90\x80\x80"));
+    EXPECT_EQ(gbkOffsetToUtf16Index("\xF0\x90\x80\x80", 4), 2);
+    EXPECT_TRUE(isValidUtf8("\xF4\x8F\xBF\xBF"));
+    EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));
+    EXPECT_FALSE(isValidUtf8(std::string_view("中").substr(0, 2)));
 }

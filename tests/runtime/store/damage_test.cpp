@@ -61,6 +61,8 @@ TEST_F(DamageTest, EmptyRandomAndForeignFilesAreRefused) {
     expectOpenFails("text.edb", "损坏");
     rawExec(path("other.edb"), "CREATE TABLE qb_table(x); INSERT INTO qb_table VALUES(1)");
     expectOpenFails("other.edb", "损坏");
+    rawExec(path("app.edb"), "PRAGMA application_id=7; CREATE TABLE qb_table(x)");
+    expectOpenFails("app.edb", "不是本程序的表文件");
     EXPECT_FALSE(st::isDatabaseEncrypted(path("noise.edb")));
     EXPECT_NE(st::lastError().find("损坏"), std::string::npos);
 }
@@ -99,8 +101,34 @@ TEST_F(DamageTest, HeadersThatLieAreRefused) {
     rawExec(path("h.edb"), "UPDATE qb_fields SET type=0 WHERE pos=2");  // integers claimed as dates
     expectOpenFails("h.edb", "损坏");
     writeBytes(path("h.edb"), edb);
-    rawExec(path("h.edb"), "UPDATE qb_fields SET width=2 WHERE pos=3");  // texts wider than declared
+    rawExec(path("h.edb"), "UPDATE qb_fields SET width=3 WHERE pos=3");  // texts one byte wider than declared
     expectOpenFails("h.edb", "损坏");
+    for (const char* lie : {"UPDATE qb_fields SET width=5 WHERE pos=2",  // a width on an integer field
+                            "UPDATE qb_fields SET width=65536 WHERE pos=3", "UPDATE qb_fields SET pos=7 WHERE pos=4",
+                            "UPDATE qb_fields SET name='数' WHERE pos=1", "UPDATE qb_table SET file_id=x'00'",
+                            "UPDATE qb_records SET f2=2147483648 WHERE k=3", "UPDATE qb_records SET f1=9e999 WHERE k=3"}) {
+        writeBytes(path("h.edb"), edb);
+        rawExec(path("h.edb"), lie);
+        expectOpenFails("h.edb", "损坏");
+    }
+    // Record keys out of range, each memo moved along so that only the key is wrong; the last
+    // valid key opens and takes one record more.
+    const std::string edt = readBytes(path("h.edt"));
+    const int64_t maxKey = int64_t{1} << 54;
+    for (int64_t key : {int64_t{0}, maxKey + 1, maxKey - 1}) {
+        writeBytes(path("h.edb"), edb);
+        writeBytes(path("h.edt"), edt);
+        rawExec(path("h.edb"), "UPDATE qb_records SET k=" + std::to_string(key) + " WHERE k=40");
+        rawExec(path("h.edt"), "UPDATE qb_memos SET mk=" + std::to_string(key * 256 + 4) + " WHERE mk=10244");
+        if (key > 0 && key < maxKey) break;
+        expectOpenFails("h.edb", "损坏");
+    }
+    ASSERT_TRUE(st::openDatabase(path("h.edb"))) << st::lastError();
+    EXPECT_TRUE(st::addEmptyRecord());
+    EXPECT_FALSE(st::addEmptyRecord());
+    EXPECT_NE(st::lastError().find("用尽"), std::string::npos) << st::lastError();
+    ASSERT_TRUE(st::closeDatabase());
+    writeBytes(path("h.edt"), edt);
     writeBytes(path("h.edb"), edb);
     rawExec(path("h.edb"), "INSERT INTO qb_fields VALUES(5, 'x', 1, 0)");  // a field with no column
     expectOpenFails("h.edb", "损坏");
@@ -109,6 +137,9 @@ TEST_F(DamageTest, HeadersThatLieAreRefused) {
     expectOpenFails("h.edb", "损坏", "pw");
     writeBytes(path("h.edb"), edb);
     rawExec(path("h.edb"), "UPDATE qb_table SET version=2");
+    expectOpenFails("h.edb", "版本");
+    writeBytes(path("h.edb"), edb);
+    rawExec(path("h.edb"), "UPDATE qb_table SET version=0");
     expectOpenFails("h.edb", "版本");
     writeBytes(path("h.edb"), edb);
     rawExec(path("h.edb"), "UPDATE qb_records SET deleted=7 WHERE k=3");
@@ -132,6 +163,12 @@ TEST_F(DamageTest, MissingExtraOrForeignCompanionIsRefused) {
     expectOpenFails("m.edb", "备注文件已损坏");
     writeBytes(path("m.edt"), edt);
     rawExec(path("m.edt"), "INSERT INTO qb_memos VALUES(999*256+4, 'orphan')");
+    expectOpenFails("m.edb", "备注文件已损坏");
+    writeBytes(path("m.edt"), edt);
+    rawExec(path("m.edt"), "UPDATE qb_memos SET mk=999*256+4 WHERE mk=5*256+4");  // a memo moved off its record
+    expectOpenFails("m.edb", "备注文件已损坏");
+    writeBytes(path("m.edt"), edt);
+    rawExec(path("m.edt"), "UPDATE qb_memo_file SET file_id=NULL");  // "blank", yet holding memos
     expectOpenFails("m.edb", "备注文件已损坏");
     ASSERT_TRUE(st::createTable(path("n.edb"), mixedFields()));
     std::filesystem::copy_file(path("n.edt"), path("m.edt"), std::filesystem::copy_options::overwrite_existing);

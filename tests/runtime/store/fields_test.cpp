@@ -13,13 +13,18 @@ TEST_F(FieldsTest, ValuesComeBackInTheirTypesAfterReopen) {
     openNew("m.edb", mixedFields());
     const std::string memo(5000, 'x');
     ASSERT_TRUE(st::addRecord({date(45292.5), num(-7), text("abc"), st::Value{memo}}));
+    ASSERT_TRUE(st::addRecord({{}, num(INT32_MIN)}));
+    ASSERT_TRUE(st::addRecord({{}, num(INT32_MAX)}));
     ASSERT_TRUE(st::closeDatabase());
-    ASSERT_TRUE(st::openDatabase(path("m.edb")));
-    ASSERT_EQ(st::getRecordCount(), 1);
+    ASSERT_TRUE(st::openDatabase(path("m.edb"))) << st::lastError();
+    ASSERT_EQ(st::getRecordCount(), 3);
+    ASSERT_TRUE(st::goToRecord(1));
     EXPECT_EQ(std::get<runtime::DateTime>(st::readField("日期")).days, 45292.5);
     EXPECT_EQ(std::get<int32_t>(st::readField("数")), -7);
     EXPECT_EQ(std::get<std::string>(st::readField(3)), "abc");
     EXPECT_EQ(std::get<std::string>(st::readField("日志")), memo);
+    EXPECT_EQ(st::valueInt(st::currentTable()->read(2, 2)), INT32_MIN);
+    EXPECT_EQ(st::valueInt(st::currentTable()->read(3, 2)), INT32_MAX);
 }
 
 TEST_F(FieldsTest, MissingValuesAreBlankOfTheFieldType) {
@@ -64,9 +69,15 @@ TEST_F(FieldsTest, WrongTypesAndUnknownFieldsAreRefusedAndChangeNothing) {
     EXPECT_FALSE(st::writeField("名", num(3)));
     EXPECT_FALSE(st::writeField("没有", num(3)));
     EXPECT_FALSE(st::addRecord({text("x")}));
+    EXPECT_FALSE(st::addRecord({date(1), num(2), text("c"), text("m"), text("x")}));  // more values than fields
     EXPECT_EQ(st::getRecordCount(), 1);
     EXPECT_EQ(st::valueInt(st::readField("数")), 2);
     EXPECT_TRUE(std::holds_alternative<std::monostate>(st::readField("没有")));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(st::readField(0)));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(st::readField(5)));
+    EXPECT_FALSE(st::currentTable()->write(1, 5, num(3)));
+    EXPECT_NE(st::lastError().find("第 5 个字段"), std::string::npos) << st::lastError();
+    EXPECT_FALSE(st::currentTable()->isDeleted(2));
 }
 
 TEST_F(FieldsTest, WriteFieldToReachesAnotherTableWithoutSelectingIt) {
@@ -108,6 +119,27 @@ TEST_F(FieldsTest, CreateRefusesBadFieldListsAndExistingFiles) {
     int files = 0;
     for (auto& e : std::filesystem::directory_iterator(dir_)) files += e.is_regular_file();
     EXPECT_EQ(files, 3);
+
+    // The limits themselves: the widest text field and the most fields are created and reopened
+    // (the last field a memo, whose entries a pack removes with their record); one beyond is refused.
+    EXPECT_FALSE(st::createTable(path("noname.edb"), {{"", st::FieldType::Integer}}));
+    EXPECT_FALSE(st::createTable(path("wide.edb"), {{"a", st::FieldType::Text, 65536}}));
+    ASSERT_TRUE(st::createTable(path("wide.edb"), {{"a", st::FieldType::Text, 65535}}));
+    EXPECT_TRUE(st::openDatabase(path("wide.edb"))) << st::lastError();
+    std::vector<st::FieldDef> many;
+    for (int i = 1; i <= 256; ++i) many.push_back({"f" + std::to_string(i), st::FieldType::Integer});
+    EXPECT_FALSE(st::createTable(path("many.edb"), many));
+    many.pop_back();
+    many.back().type = st::FieldType::Memo;
+    openNew("many.edb", many);
+    ASSERT_TRUE(st::addRecords({{num(1)}, {num(2)}}));
+    ASSERT_TRUE(st::goToRecord(1));
+    ASSERT_TRUE(st::deleteRecords());
+    ASSERT_TRUE(st::packDatabase());
+    ASSERT_TRUE(st::closeDatabase());
+    ASSERT_TRUE(st::openDatabase(path("many.edb"))) << st::lastError();
+    EXPECT_EQ(st::getFieldCount(), 255);
+    EXPECT_EQ(st::valueInt(st::readField(1)), 2);
 }
 
 }  // namespace

@@ -42,6 +42,7 @@ TEST_F(ProtectionTest, RightWrongAndMissingPasswords) {
     EXPECT_FALSE(st::openDatabase(path("p.edb")));
     EXPECT_NE(st::lastError().find("需要密码"), std::string::npos);
     EXPECT_FALSE(st::openDatabase(path("p.edb"), ""));
+    EXPECT_NE(st::lastError().find("需要密码"), std::string::npos);
     EXPECT_FALSE(st::isDatabaseOpen(path("p.edb")));
     ASSERT_TRUE(st::openDatabase(path("p.edb"), "正确")) << st::lastError();
     EXPECT_EQ(st::valueText(st::currentTable()->read(1, 4)), kChinese + kAscii);
