@@ -68,23 +68,31 @@ std::string orphanName(const std::string& path) {
     const std::string base = path + stamp;
     for (int n = 1; n < 1000; ++n) {
         const std::string name = n == 1 ? base : base + "-" + std::to_string(n);
-        if (!pathExists(name) && !pathExists(name + "-journal")) return name;
+        if (!pathExists(name) && !pathExists(name + "-journal") && !pathExists(name + "-wal")) return name;
     }
     return {};
 }
 
-// A file's journal that is not empty holds the undo of a write that never finished; with the file
-// gone it must not meet a new file of that name, which would take it for its own.
+// What SQLite keeps beside a file: the undo of a write that never finished, or the log of
+// committed writes not yet copied into the file. Either, when not empty, belongs to that file.
+constexpr const char* kSideFiles[] = {"-journal", "-wal"};
+
+// A file's journal or log that is not empty belongs to it alone; with the file gone it must not
+// meet a new file of that name, which would take it for its own (a log would even be replayed
+// into it).
 void moveOrphanJournal(const std::string& path) {
-    const std::string journal = path + "-journal";
-    if (pathExists(path) || sizeAt(journal) <= 0) return;
-    const std::string aside = orphanName(journal);
-    if (!aside.empty()) runtime::moveFileNoReplace(journal, aside);
+    if (pathExists(path)) return;
+    for (const char* side : kSideFiles) {
+        const std::string journal = path + side;
+        if (sizeAt(journal) <= 0) continue;
+        const std::string aside = orphanName(journal);
+        if (!aside.empty()) runtime::moveFileNoReplace(journal, aside);
+    }
 }
 
 // The companion of a missing table no longer matches any table: a new table beside it could
-// never open. It is moved aside, never deleted, with its journal when that holds an unfinished
-// write (renamed with it, it stays its journal), and its new name is answered; empty when there
+// never open. It is moved aside, never deleted, with its journal or log when that holds a write
+// (renamed with it, it stays its own), and its new name is answered; empty when there
 // was none to move or it stayed. An empty journal holds nothing and serves the new companion.
 std::string moveCompanionAside(const std::string& tablePath) {
     const std::string edt = tablePath.substr(0, tablePath.size() - 4) + ".edt";
@@ -93,7 +101,9 @@ std::string moveCompanionAside(const std::string& tablePath) {
     if (aside.empty()) return {};
     // The journal first: should the move stop between the two, the companion is still found
     // without a table at the next start, and its journal no longer lies in a new companion's way.
-    if (sizeAt(edt + "-journal") > 0) runtime::moveFileNoReplace(edt + "-journal", aside + "-journal");
+    for (const char* side : kSideFiles) {
+        if (sizeAt(edt + side) > 0) runtime::moveFileNoReplace(edt + side, aside + side);
+    }
     return runtime::moveFileNoReplace(edt, aside) ? aside : std::string();
 }
 

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "runtime/base/ini.h"
+#include "runtime/store/store.h"
 #include "shell_fixture.h"
 #include "store/schemas.h"
 
@@ -89,9 +90,16 @@ TEST_F(Startup, ACompanionWithoutItsTableIsMovedAsideOnceAndTheStartGoesOn) {
         setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
         return start();
     };
+    // The diary's companion as a killed program leaves it: its last write still in its log.
+    ASSERT_TRUE(st::selectDatabase("rz35") && st::goToRecord(1));
+    ASSERT_TRUE(st::modifyRecord({std::nullopt, st::Value{std::string("旧的日记，又改过")}}));
+    const std::string diaryMemos = runtime::readFile(path("/data/rz35.edt"));
+    const std::string diaryLog = runtime::readFile(path("/data/rz35.edt-wal"));
+    ASSERT_FALSE(diaryLog.empty());
     ui::resetForTesting();
     st::closeAllDatabases();
-    const std::string diaryMemos = runtime::readFile(path("/data/rz35.edt"));
+    ASSERT_TRUE(runtime::writeFile(path("/data/rz35.edt"), diaryMemos));
+    ASSERT_TRUE(runtime::writeFile(path("/data/rz35.edt-wal"), diaryLog));
     const std::string memoMemos = runtime::readFile(path("/data/bw35.edt"));
     const std::string contacts = runtime::readFile(path("/data/lxr35.edb"));
     ASSERT_TRUE(runtime::deleteFile(path("/data/rz35.edb")));
@@ -105,6 +113,7 @@ TEST_F(Startup, ACompanionWithoutItsTableIsMovedAsideOnceAndTheStartGoesOn) {
     const std::string diaryAside = path("/data/rz35.edt.orphan-20240308-000000");
     const std::string memoAside = path("/data/bw35.edt.orphan-20240308-000000");
     EXPECT_EQ(runtime::readFile(diaryAside), diaryMemos);
+    EXPECT_EQ(runtime::readFile(diaryAside + "-wal"), diaryLog);
     EXPECT_EQ(runtime::readFile(memoAside), memoMemos);
     EXPECT_EQ(runtime::readFile(path("/data/lxr35.edb")), contacts);
     ASSERT_EQ(messages().size(), 1u);
@@ -409,6 +418,12 @@ TEST_F(Processes, KilledWhileMovingACompanionAsideNothingIsLostAndTheNextStartGo
     kill(children_.back(), SIGKILL);
     waitpid(children_.back(), nullptr, 0);
     children_.clear();
+    // The killed start left its last writes in the files' logs; an open and a close copies them
+    // in, so each file alone holds its state (the bound companion differs from a fresh blank one).
+    for (const char* table : {"rz35.edb", "bw35.edb"}) {
+        ASSERT_TRUE(runtime::store::openDatabase(data + "/" + table)) << runtime::store::lastError();
+        runtime::store::closeDatabase();
+    }
     std::map<std::string, std::string> saved;
     for (const char* f : kSixFiles) saved[f] = runtime::readFile(data + "/" + f);
     ASSERT_FALSE(saved["rz35.edt"].empty());
