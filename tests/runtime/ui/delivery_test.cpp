@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QWindow>
 
+#include "runtime/ui/widgets/tray.h"
 #include "ui_test_support.h"
 
 namespace uitest {
@@ -136,6 +137,12 @@ TEST_F(DeliveryTest, ModalLoadReturnsAtOnceAndDisablesTheOtherWindowsUntilItClos
     record("onMainWindowCloseRequest", false);
     QTest::mouseClick(widget(W, "按钮_all"), Qt::LeftButton);
     widget(W, "")->close();
+    // Nor does its tray icon, whose menu holds "退出".
+    record("onTrayEvent");
+    ui::setTrayIcon(W, "icon");
+    auto* icon = widget(W, "")->findChild<runtime::ui::widgets::TrayIcon*>();
+    ASSERT_NE(icon, nullptr);
+    emit icon->activated(3);
     EXPECT_TRUE(calls().empty());
     EXPECT_TRUE(ui::isWindowLoaded("ImportContactsWindow"));
 
