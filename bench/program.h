@@ -38,6 +38,16 @@ inline bool writeProgramFolder(const std::string& folder, const Century& century
     return false;
 }
 
+// Points the desktop's application registry at an empty folder, so that no spreadsheet
+// application of this machine is started by an export (the export then asks where to save).
+inline void hideDesktopApplications(const std::string& folder) {
+    const std::string none = folder + "/no-applications";
+    std::filesystem::create_directories(none);
+    for (const char* name : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"}) {
+        setenv(name, none.c_str(), 1);
+    }
+}
+
 // Starts the program in a folder that writeProgramFolder made; false when its diary does not
 // hold `days` records.
 inline bool startProgramIn(const std::string& folder, int days) {

@@ -56,6 +56,11 @@ Run startOnce(const std::string& folder, const std::string& password, const std:
         if (!click.empty()) setenv("QUILLARBOR_CLICK_WHEN_IDLE", click.c_str(), 1);
         setenv("QUILLARBOR_DIALOG_LOG", (folder + "/dialogs.log").c_str(), 1);
         setenv("QUILLARBOR_DIALOG_INPUTS", password.c_str(), 1);
+        // An export builds its workbook and, with no spreadsheet application, is asked where to
+        // save it (the scripted dialog answers Cancel): none of this machine's is started.
+        for (const char* name : {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"}) {
+            setenv(name, run.c_str(), 1);
+        }
         const std::string exe = folder + "/quillarbor";
         execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
         _exit(127);
