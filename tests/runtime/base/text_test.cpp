@@ -64,6 +64,7 @@ TEST(TextFind, IgnoresAsciiCaseOnlyWhenAsked) {
     EXPECT_EQ(findText("电话ABC", "abc", 1, true), 5);
     // Both ends of the alphabet, and a match that reaches the end of the text.
     EXPECT_EQ(findText("张三 Zhang Anna", "zhang aNNA", 1, true), 6);
+    EXPECT_EQ(findText("张三 zhang", "Z", 1, true), 6);
 }
 
 TEST(TextFind, NeverMatchesInsideACharacter) {
