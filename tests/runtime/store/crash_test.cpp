@@ -88,6 +88,22 @@ bool runOp(int k) {
     return st::packDatabase();
 }
 
+// Forks a child that runs `child` with the write end of a pipe for its reports (it ends the
+// child itself) and answers the child's pid, -1 when none could be made; `reports` gets the read end.
+template <typename Child>
+pid_t forkReporting(int& reports, Child child) {
+    int fds[2];
+    if (::pipe(fds) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        child(fds[1]);
+    }
+    ::close(fds[1]);
+    reports = fds[0];
+    return pid;
+}
+
 class CrashTest : public StoreTest {
 protected:
     static std::vector<st::FieldDef> fields() {
@@ -130,15 +146,9 @@ protected:
         std::vector<Rec> model;
         int applied = 0, reportedTotal = 0, minimumReports = 0;
         for (int round = 0; round < kills; ++round) {
-            int fds[2];
-            ASSERT_EQ(::pipe(fds), 0);
-            const pid_t pid = ::fork();
+            int readEnd = -1;
+            const pid_t pid = forkReporting(readEnd, [&](int out) { child(applied, out, password); });
             ASSERT_GE(pid, 0);
-            if (pid == 0) {
-                ::close(fds[0]);
-                child(applied, fds[1], password);
-            }
-            ::close(fds[1]);
             // Mostly kill while the child writes, after a few reported operations and a random
             // pause; now and then while it is still opening.
             std::vector<int> reports;
@@ -148,7 +158,7 @@ protected:
             } else {
                 const int wanted = static_cast<int>(rng() % 4);
                 minimumReports += wanted;
-                while (static_cast<int>(reports.size()) < wanted && ::read(fds[0], &k, sizeof k) == sizeof k) {
+                while (static_cast<int>(reports.size()) < wanted && ::read(readEnd, &k, sizeof k) == sizeof k) {
                     if (k != -1) reports.push_back(k);  // -1: the child's "opened" marker
                 }
                 ::usleep(static_cast<useconds_t>(rng() % pauseMicros));
@@ -157,10 +167,10 @@ protected:
             int status = 0;
             ::waitpid(pid, &status, 0);
             ASSERT_TRUE(WIFSIGNALED(status)) << "child ended by itself with " << WEXITSTATUS(status);
-            while (::read(fds[0], &k, sizeof k) == sizeof k) {
+            while (::read(readEnd, &k, sizeof k) == sizeof k) {
                 if (k != -1) reports.push_back(k);
             }
-            ::close(fds[0]);
+            ::close(readEnd);
             int last = applied - 1;
             for (int r : reports) {
                 ASSERT_EQ(r, last + 1);
@@ -279,20 +289,14 @@ TEST_F(ProtectionCrashTest, KilledProtectionChangesLeaveAllFourUnderOnePassword)
         return static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(d).count());
     };
     for (int round = 0; round < kills; ++round) {
-        int fds[2];
-        ASSERT_EQ(::pipe(fds), 0);
-        const pid_t pid = ::fork();
+        int readEnd = -1;
+        const pid_t pid = forkReporting(readEnd, [&](int out) { child(done + 1, out); });
         ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::close(fds[0]);
-            child(done + 1, fds[1]);
-        }
-        ::close(fds[1]);
         // The kill lands anywhere in a change: the pause spans the time a change has been taking.
         int k = 0, last = done;
         const int wanted = 1 + static_cast<int>(rng() % 2);
         auto reported = std::chrono::steady_clock::now();
-        for (int got = 0; got < wanted && ::read(fds[0], &k, sizeof k) == sizeof k;) {
+        for (int got = 0; got < wanted && ::read(readEnd, &k, sizeof k) == sizeof k;) {
             const auto now = std::chrono::steady_clock::now();
             if (k != -1) {
                 if (got > 0) changeMicros = (3 * changeMicros + micros(now - reported)) / 4;
@@ -305,10 +309,10 @@ TEST_F(ProtectionCrashTest, KilledProtectionChangesLeaveAllFourUnderOnePassword)
         int status = 0;
         ::waitpid(pid, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "child ended by itself with " << WEXITSTATUS(status);
-        while (::read(fds[0], &k, sizeof k) == sizeof k) {
+        while (::read(readEnd, &k, sizeof k) == sizeof k) {
             if (k != -1) last = k;
         }
-        ::close(fds[0]);
+        ::close(readEnd);
         // Each store alone first: all four agree on being protected or not.
         int protectedCount = 0;
         for (const Store& s : stores) protectedCount += st::isDatabaseEncrypted(path(std::string(s.name) + ".edb"));
