@@ -14,7 +14,6 @@
 //
 // Showing a day writes the box's text, which raises onDiaryTextChanged nested for the same date;
 // it finds the record and writes the same text back, or finds none and writes nothing.
-#include <cmath>
 #include <string>
 
 #include "calendar/calendar.h"
@@ -52,31 +51,15 @@ PeriodicItem readPeriodicItem() {
 
 namespace {
 
-// The conditions of the two diary lookups: a record whose date text equals the chosen date's.
-// Each reads the calendar once when the scan begins rather than once per record: nothing can move
-// the calendar while a condition runs, since a condition raises no event. A keystroke scans the
-// whole diary, so the field is read by position and no text is formatted: a whole-day value (every
-// record the day page writes) has the chosen date's text exactly when it is that day's number
-// (the calendar's dates lie in 1901..2049, inside the valid range); any other value is compared by
-// its civil year, month and day, the parts the date text is made of.
-store::Condition isDiaryOnCalendarDate() {
-    const runtime::CivilTime chosen = runtime::toCivil(chosenDate());
-    const double chosenDay = static_cast<double>(runtime::daysFromCivil(chosen.year, chosen.month, chosen.day));
-    return [chosen, chosenDay] {
-        const double value = store::valueDate(store::readField(kDiaryDatePosition)).days;
-        if (value == std::trunc(value)) return value == chosenDay;
-        const runtime::CivilTime c = runtime::toCivil(runtime::DateTime{value});
-        return c.day == chosen.day && c.month == chosen.month && c.year == chosen.year;
-    };
-}
-
-store::Condition isDiaryOnCalendarDateForUpdate() { return isDiaryOnCalendarDate(); }
-
-// The first record in store order that satisfies the condition becomes current.
-bool findDiary(const store::Condition& condition) {
+// The chosen date's diary record: the first record in store order whose date has the chosen
+// date's text, that is the same year, month and day (every record the day page writes holds a
+// whole day; one edited elsewhere may carry a time of day). The store answers it from its index
+// of days: a keystroke looks the day up again, and a pass over a century of records at every
+// key would cost more than the write itself.
+bool findDiaryOfChosenDate() {
     store::selectDatabase(kDiaryStore);
     store::goToFirstRecord();
-    return store::findRecord(condition);
+    return store::findRecordOnDay(kDiaryDatePosition, chosenDate());
 }
 
 // True while the diary's writes fail; the next write that succeeds clears it.
@@ -107,13 +90,13 @@ void onCalendarDateChanged() {
 }
 
 void showDiaryOfSelectedDate() {
-    const bool found = findDiary(isDiaryOnCalendarDate());
+    const bool found = findDiaryOfChosenDate();
     const std::string text = found ? store::valueText(store::readField(kDiaryText)) : std::string();
     ui::setText(kMainWindow, kDiaryBox, text);
 }
 
 void onDiaryTextChanged() {
-    const bool found = findDiary(isDiaryOnCalendarDateForUpdate());
+    const bool found = findDiaryOfChosenDate();
     // Empty means no byte at all: spaces or line breaks are a text like any other.
     const std::string text = ui::getText(kMainWindow, kDiaryBox);
     bool stored = true;

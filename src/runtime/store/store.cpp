@@ -336,6 +336,21 @@ bool findRecord(const Condition& condition) {
     return fail("没有找到符合条件的记录：" + t->storeName());
 }
 
+bool findRecordOnDay(int position, DateTime day) {
+    TableFile* t = current();
+    if (!t) return false;
+    if (position < 1 || position > static_cast<int>(t->fields().size()) ||
+        t->fields()[position - 1].type != FieldType::DateTime) {
+        return fail("第 " + std::to_string(position) + " 个字段不是日期字段：" + t->storeName());
+    }
+    if (const int n = t->firstOnDay(position - 1, day, std::max(t->cursor(), 1))) {
+        t->setCursor(n);
+        return true;
+    }
+    t->setCursor(t->recordCount() + 1);
+    return fail("没有找到符合条件的记录：" + t->storeName());
+}
+
 bool appendRecordsFrom(std::string_view sourceName, const Condition& condition) {
     Registry& r = registry();
     TableFile* dest = current();

@@ -91,6 +91,10 @@ bool packDatabase();           // removes the marked records
 using Condition = std::function<bool()>;
 // Records marked deleted are passed over by both. The condition must not close tables.
 bool findRecord(const Condition& condition);
+// The same as findRecord with the condition "the date field at `position` falls on the day of
+// `day`" (its year, month and day; the time of day is not compared), answered from an index of
+// days the table keeps per date field, so that a lookup does not pass over every record.
+bool findRecordOnDay(int position, DateTime day);
 bool appendRecordsFrom(std::string_view sourceName, const Condition& condition);
 bool copyDatabaseStructure(const std::string& newPath);
 bool isDatabaseEncrypted(const std::string& path);

@@ -32,10 +32,12 @@
 // Exclusive locking keeps the WAL index in private memory (no -shm file) and the files locked
 // between transactions. The log is checkpointed by SQLite after the commit that brings it past
 // kCheckpointPages (about a hundred keystrokes apart on a 20 KB day, more on a shorter one), and
-// cut back to kLogSizeLimit afterwards, so it never grows without bound; closing checkpoints and
-// removes it, and removes the spent journals exclusive locking leaves. synchronous=FULL everywhere:
-// a completed commit survives a power cut. Values are sealed before they reach SQLite, so neither
-// the log nor a journal ever holds a protected value in plain bytes.
+// cut back to kLogSizeLimit afterwards, so it never grows without bound. The log is laid out ahead
+// of its frames (log_vfs.cpp), so a commit writes inside the file rather than lengthening it, and
+// its one flush carries no change of length. Closing checkpoints and removes it, and removes the
+// spent journals exclusive locking leaves. synchronous=FULL everywhere: a completed commit survives
+// a power cut. Values are sealed before they reach SQLite, so neither the log nor a journal ever
+// holds a protected value in plain bytes.
 #include "runtime/store/table_file.h"
 
 #include <fcntl.h>
@@ -51,6 +53,7 @@
 #include <set>
 
 #include "runtime/base/text.h"
+#include "runtime/store/log_vfs.h"
 
 namespace runtime::store::detail {
 namespace {
@@ -125,7 +128,7 @@ bool switchJournalMode(sqlite3* db, const std::string& schema, const char* mode)
 // carry (triggers, views, untrusted schema functions).
 int openConnection(const std::string& path, sqlite3** db, int flags, const char* journalMode) {
     *db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), db, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), db, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, logVfsName());
     if (rc != SQLITE_OK) return rc;
     sqlite3_db_config(*db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(*db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
@@ -220,6 +223,13 @@ bool decodePlain(const FieldDef& f, std::string&& plain, Value& out) {
             return true;
     }
     return false;
+}
+
+// The civil day a date value falls on, as a day number: equal for two values exactly when their
+// year, month and day are. The empty value reads as the zero date, as everywhere.
+long long civilDay(const Value& v) {
+    const CivilTime c = toCivil(valueDate(v));
+    return daysFromCivil(c.year, c.month, c.day);
 }
 
 // Brings a caller's value into the field's type; a text is cut to the field's width.
@@ -1043,6 +1053,21 @@ bool TableFile::write(int number, int fieldPosition, const Value& value) {
     return writeCells(number, {{fieldPosition - 1, value}});
 }
 
+int TableFile::firstOnDay(int index, DateTime day, int from) const {
+    auto built = dayIndex_.find(index);
+    if (built == dayIndex_.end()) {
+        built = dayIndex_.emplace(index, std::unordered_map<long long, std::vector<int>>{}).first;
+        for (int n = 1; n <= recordCount(); ++n) built->second[civilDay(rows_[n - 1].values[index])].push_back(n);
+    }
+    const auto numbers = built->second.find(civilDay(Value{day}));
+    if (numbers == built->second.end()) return 0;
+    for (auto n = std::lower_bound(numbers->second.begin(), numbers->second.end(), from); n != numbers->second.end();
+         ++n) {
+        if (!rows_[*n - 1].deleted) return *n;
+    }
+    return 0;
+}
+
 bool TableFile::isDeleted(int number) const {
     return number >= 1 && number <= recordCount() && rows_[number - 1].deleted;
 }
@@ -1095,7 +1120,10 @@ bool TableFile::addRecords(const std::vector<std::vector<Value>>& records) {
         setLastError(error_);
         return false;
     }
-    for (Row& row : added) rows_.push_back(std::move(row));
+    for (Row& row : added) {
+        rows_.push_back(std::move(row));
+        for (auto& [index, days] : dayIndex_) days[civilDay(rows_.back().values[index])].push_back(recordCount());
+    }
     notify();
     return true;
 }
@@ -1127,7 +1155,10 @@ bool TableFile::writeCells(int number, const std::vector<std::pair<int, Value>>&
         setLastError(error_);
         return false;
     }
-    for (auto& [i, v] : normalized) row.values[i] = std::move(v);
+    for (auto& [i, v] : normalized) {
+        row.values[i] = std::move(v);
+        dayIndex_.erase(i);
+    }
     notify();
     return true;
 }
@@ -1181,6 +1212,7 @@ bool TableFile::pack() {
         return false;
     }
     std::erase_if(rows_, [](const Row& row) { return row.deleted; });
+    dayIndex_.clear();
     notify();
     return true;
 }

@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -75,6 +76,9 @@ public:
     // 0-based field index, -1 when there is none by that name.
     int fieldIndex(std::string_view name) const;
     const Value& cell(int number, int index) const { return rows_[number - 1].values[index]; }
+    // The first record numbered `from` or later, not marked deleted, whose date field `index`
+    // falls on the same civil day as `day`; 0 when there is none.
+    int firstOnDay(int index, DateTime day, int from) const;
 
     // The cursor: 1..recordCount(), recordCount() + 1 after the last record.
     int cursor() const { return cursor_; }
@@ -136,6 +140,9 @@ private:
     Protection protection_;
     std::map<std::string, sqlite3_stmt*> statements_;
     std::map<int, std::function<void()>> observers_;
+    // Per date field index: civil day -> record numbers in ascending order. Built on the first
+    // lookup; appends extend it, anything else that moves or redates records drops it.
+    mutable std::map<int, std::unordered_map<long long, std::vector<int>>> dayIndex_;
     int nextObserver_ = 1;
     // Per file (table file, companion): kLogMode or kRollbackMode once known to be in it.
     const char* journalMode_[2] = {nullptr, nullptr};

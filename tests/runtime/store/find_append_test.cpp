@@ -1,5 +1,9 @@
 // findRecord tests from the current record on; appendRecordsFrom copies what a condition picks,
-// with the tested source record current while the condition runs.
+// with the tested source record current while the condition runs. findRecordOnDay answers as
+// findRecord does with a date-text condition, through every change its index has to follow.
+#include <random>
+
+#include "runtime/base/datetime.h"
 #include "store_fixture.h"
 
 namespace store_test {
@@ -83,6 +87,41 @@ TEST_F(FindAppendTest, AppendNeedsAnOpenSourceAndLeavesTheDestinationAlone) {
 TEST_F(FindAppendTest, AppendFromItselfCopiesEachRecordOnce) {
     ASSERT_TRUE(st::appendRecordsFrom("lxr35", {}));
     EXPECT_EQ(st::getRecordCount(), 8);
+}
+
+TEST_F(FindAppendTest, FindOnDayAnswersAsTheDateTextConditionThroughAddsRedatesMarksAndPacks) {
+    openNew("rz35.edb", {{"名", st::FieldType::Text, 4}, {"日期", st::FieldType::DateTime}});
+    // Whole days, times of day (one rounds into the next day), and the negative encoding before
+    // 1899-12-30, where -1.25 is a time on the same day as -1.0.
+    const double values[] = {45000, 45000.5, 45000.999999999, 45001, 45001.25, -1, -1.25, -2, 0, 0.75};
+    std::mt19937 random(13);
+    auto any = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    auto dayText = [](double d) { return runtime::dateTimeToText(runtime::DateTime{d}, runtime::DateTextForm::DateOnly); };
+    for (int step = 0; step < 250; ++step) {
+        const int count = st::getRecordCount();
+        const int action = count < 4 ? 0 : any(10);
+        if (action <= 3) {
+            ASSERT_TRUE(st::addRecord({text("记"), date(values[any(10)])}));
+        } else if (action <= 6) {
+            ASSERT_TRUE(st::goToRecord(1 + any(count)));
+            ASSERT_TRUE(st::writeField("日期", date(values[any(10)])));
+        } else if (action <= 8) {
+            ASSERT_TRUE(st::goToRecord(1 + any(count)));
+            ASSERT_TRUE(st::deleteRecords());
+        } else {
+            ASSERT_TRUE(st::packDatabase());
+        }
+        for (double probe : values) {
+            const int from = 1 + any(st::getRecordCount() + 1);
+            st::goToRecord(from);
+            const bool expected = st::findRecord([&] { return dayText(st::valueDate(st::readField(2)).days) == dayText(probe); });
+            const int expectedNumber = st::getRecordNumber();
+            st::goToRecord(from);
+            ASSERT_EQ(st::findRecordOnDay(2, runtime::DateTime{probe}), expected) << "step " << step << " day " << probe;
+            ASSERT_EQ(st::getRecordNumber(), expectedNumber) << "step " << step << " day " << probe;
+        }
+    }
+    EXPECT_FALSE(st::findRecordOnDay(1, runtime::DateTime{45000}));  // not a date field
 }
 
 }  // namespace
