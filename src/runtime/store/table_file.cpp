@@ -1056,14 +1056,17 @@ bool TableFile::write(int number, int fieldPosition, const Value& value) {
 int TableFile::firstOnDay(int index, DateTime day, int from) const {
     auto built = dayIndex_.find(index);
     if (built == dayIndex_.end()) {
-        built = dayIndex_.emplace(index, std::unordered_map<long long, std::vector<int>>{}).first;
-        for (int n = 1; n <= recordCount(); ++n) built->second[civilDay(rows_[n - 1].values[index])].push_back(n);
+        std::vector<std::pair<long long, int>> days;
+        days.reserve(rows_.size());
+        for (int n = 1; n <= recordCount(); ++n) days.emplace_back(civilDay(rows_[n - 1].values[index]), n);
+        std::sort(days.begin(), days.end());
+        built = dayIndex_.emplace(index, std::move(days)).first;
     }
-    const auto numbers = built->second.find(civilDay(Value{day}));
-    if (numbers == built->second.end()) return 0;
-    for (auto n = std::lower_bound(numbers->second.begin(), numbers->second.end(), from); n != numbers->second.end();
-         ++n) {
-        if (!rows_[*n - 1].deleted) return *n;
+    const long long wanted = civilDay(Value{day});
+    const auto& days = built->second;
+    for (auto at = std::lower_bound(days.begin(), days.end(), std::pair{wanted, from});
+         at != days.end() && at->first == wanted; ++at) {
+        if (!rows_[at->second - 1].deleted) return at->second;
     }
     return 0;
 }
@@ -1122,7 +1125,10 @@ bool TableFile::addRecords(const std::vector<std::vector<Value>>& records) {
     }
     for (Row& row : added) {
         rows_.push_back(std::move(row));
-        for (auto& [index, days] : dayIndex_) days[civilDay(rows_.back().values[index])].push_back(recordCount());
+        for (auto& [index, days] : dayIndex_) {
+            const std::pair<long long, int> entry{civilDay(rows_.back().values[index]), recordCount()};
+            days.insert(std::upper_bound(days.begin(), days.end(), entry), entry);
+        }
     }
     notify();
     return true;

@@ -25,7 +25,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -140,9 +139,9 @@ private:
     Protection protection_;
     std::map<std::string, sqlite3_stmt*> statements_;
     std::map<int, std::function<void()>> observers_;
-    // Per date field index: civil day -> record numbers in ascending order. Built on the first
-    // lookup; appends extend it, anything else that moves or redates records drops it.
-    mutable std::map<int, std::unordered_map<long long, std::vector<int>>> dayIndex_;
+    // Per date field index: (civil day, record number) of every record, in that order. Built on
+    // the first lookup; appends extend it, anything else that moves or redates records drops it.
+    mutable std::map<int, std::vector<std::pair<long long, int>>> dayIndex_;
     int nextObserver_ = 1;
     // Per file (table file, companion): kLogMode or kRollbackMode once known to be in it.
     const char* journalMode_[2] = {nullptr, nullptr};
