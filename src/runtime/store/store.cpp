@@ -324,6 +324,14 @@ bool packDatabase() {
     return true;
 }
 
+namespace {
+// A search that found nothing leaves the cursor after the last record.
+bool notFound(TableFile* t) {
+    t->setCursor(t->recordCount() + 1);
+    return fail("没有找到符合条件的记录：" + t->storeName());
+}
+}  // namespace
+
 bool findRecord(const Condition& condition) {
     TableFile* t = current();
     if (!t) return false;
@@ -332,8 +340,7 @@ bool findRecord(const Condition& condition) {
         t->setCursor(n);
         if (!condition || condition()) return true;
     }
-    t->setCursor(t->recordCount() + 1);
-    return fail("没有找到符合条件的记录：" + t->storeName());
+    return notFound(t);
 }
 
 bool findRecordOnDay(int position, DateTime day) {
@@ -347,8 +354,7 @@ bool findRecordOnDay(int position, DateTime day) {
         t->setCursor(n);
         return true;
     }
-    t->setCursor(t->recordCount() + 1);
-    return fail("没有找到符合条件的记录：" + t->storeName());
+    return notFound(t);
 }
 
 bool appendRecordsFrom(std::string_view sourceName, const Condition& condition) {
