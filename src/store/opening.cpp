@@ -116,7 +116,9 @@ void closeAllTables() {
 }
 
 void createMissingDataFiles() {
-    runtime::createDirectory(shell::programPath("/data"));
+    // The folder and every file in it are the user's alone, whatever an older build left.
+    runtime::makeFolderPrivate(shell::programPath("/data"));
+    runtime::makeFilesPrivate(shell::programPath("/data"));
     std::string movedAside;  // one line per companion moved aside
     for (const char* file : kDataFiles) {
         const std::string_view name = file;

@@ -40,6 +40,81 @@ TEST_F(Startup, FirstStartCreatesSixFilesAndFourEmptyStores) {
     EXPECT_EQ(std::get<std::string>(ui::getProperty(kMain, "数据库提供者_联系人", "file")), path("/data/lxr35.edb"));
 }
 
+// The data folder and its files are the user's alone, and so become those an older build left open.
+TEST_F(Startup, TheDataFolderAndItsFilesAreTheUsersAlone) {
+    const auto mode = [](const std::string& file) {
+        struct stat st{};
+        return ::lstat(file.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    const auto expectPrivate = [&] {
+        EXPECT_EQ(mode(path("/data")), 0700u);
+        for (const auto& entry : std::filesystem::directory_iterator(path("/data"))) {
+            EXPECT_EQ(mode(entry.path().string()), 0600u) << entry.path();
+        }
+    };
+    const mode_t umask = ::umask(022);
+    ASSERT_TRUE(start());
+    ASSERT_TRUE(runtime::fileExists(path("/data/rz35.edt")));
+    expectPrivate();
+
+    ui::resetForTesting();
+    st::closeAllDatabases();
+    ASSERT_EQ(::chmod(path("/data").c_str(), 0755), 0);
+    for (const auto& entry : std::filesystem::directory_iterator(path("/data"))) {
+        ASSERT_EQ(::chmod(entry.path().c_str(), 0644), 0);
+    }
+    ASSERT_TRUE(runtime::writeFile(path("/data/notes.txt"), "kept, but closed"));
+    // A new process, in effect: this process holds the lock of the first start for its life.
+    const std::string secondRun = runFolder_ + "/second";
+    ASSERT_TRUE(runtime::createDirectory(secondRun));
+    ::chmod(secondRun.c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", secondRun.c_str(), 1);
+    ASSERT_TRUE(start());
+    ::umask(umask);
+    expectPrivate();
+    EXPECT_EQ(runtime::readFile(path("/data/notes.txt")), "kept, but closed");
+}
+
+// Without a runtime folder the guard lies in the data folder, where no other user can put it first.
+TEST_F(Startup, WithoutARuntimeFolderTheGuardLiesInTheDataFolder) {
+    unsetenv("XDG_RUNTIME_DIR");
+    ASSERT_TRUE(start());
+    EXPECT_TRUE(runtime::fileExists(path("/data/quillarborv35.lock")));
+    ui::resetForTesting();
+    ui::setEndProgramHook([this](int code) { programEnded(code); });
+    st::closeAllDatabases();
+    EXPECT_FALSE(start());  // the first start's lock is still held
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "不要重复运行本程序，否则可能损坏数据库!");
+}
+
+// A place for the guard that another user could hold for us is refused, with the reason, before
+// any file is touched: a link, or (where the test may make one) a folder of another user's.
+TEST_F(Startup, AGuardPlaceThatIsNotTheUsersOwnIsRefused) {
+    const std::string link = runFolder_ + "-link";
+    ASSERT_EQ(::symlink(runFolder_.c_str(), link.c_str()), 0);
+    std::vector<std::string> places = {link};
+    const std::string foreign = runFolder_ + "/foreign";
+    if (::geteuid() == 0) {
+        ASSERT_TRUE(runtime::createDirectory(foreign));
+        ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+        places.push_back(foreign);
+    }
+    for (const std::string& place : places) {
+        ui::resetForTesting();
+        ui::setEndProgramHook([this](int code) { programEnded(code); });
+        exitCode_.reset();
+        setenv("XDG_RUNTIME_DIR", place.c_str(), 1);
+        EXPECT_FALSE(start()) << place;
+        EXPECT_EQ(exitCode_, 0);
+        ASSERT_EQ(messages().size(), 1u) << place;
+        EXPECT_EQ(messages()[0].title, "警告！");
+        EXPECT_NE(messages()[0].text.find(place), std::string::npos) << messages()[0].text;
+        EXPECT_FALSE(std::filesystem::exists(path("/data")));
+    }
+    ::unlink(link.c_str());
+}
+
 TEST_F(Startup, WithoutSettingsShowsTodayAndWritesOnlyZoomAndRowHeight) {
     ASSERT_TRUE(start());
     EXPECT_EQ(ui::getDate(kMain, "月历"), runtime::makeDate(2024, 3, 8));

@@ -147,6 +147,15 @@ bool createBlankCompanion(const std::string& edtPath) {
     return detail::createBlankCompanion(normalizePath(edtPath), error) || fail(error);
 }
 
+bool deleteTableFile(const std::string& path) {
+    const std::string full = normalizePath(path);
+    if (isDatabaseOpen(full)) return fail("表文件正在使用，无法删除：" + full);
+    const bool gone = detail::deleteWithSideFiles(full) && detail::deleteWithSideFiles(detail::companionPath(full));
+    return gone || fail("无法删除表文件：" + full);
+}
+
+int removeInterruptedLeftovers(const std::string& folder) { return detail::removeInterruptedLeftovers(folder); }
+
 bool openDatabase(const std::string& path, std::optional<std::string_view> password) {
     Registry& r = registry();
     const std::string full = normalizePath(path);

@@ -46,6 +46,15 @@ bool createTable(const std::string& path, const std::vector<FieldDef>& fields, s
 // an existing .edb. Both refuse to overwrite an existing file.
 bool createTableWithoutCompanion(const std::string& path, const std::vector<FieldDef>& fields);
 bool createBlankCompanion(const std::string& edtPath);
+// Deletes a table file that is not open, with its memo companion and the journals and logs of
+// both: a file made later under the name never takes another file's log for its own. True when
+// none of them is left.
+bool deleteTableFile(const std::string& path);
+// Removes from `folder` what an interrupted operation of the table store left there: journals of
+// several files' commit that no journal names any more, and half-built new table files with their
+// journals. Only files of this user's that their names and contents prove to be such; answers
+// how many went.
+int removeInterruptedLeftovers(const std::string& folder);
 
 class Table;
 

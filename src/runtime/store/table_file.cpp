@@ -36,8 +36,19 @@
 // of its frames (log_vfs.cpp), so a commit writes inside the file rather than lengthening it, and
 // its one flush carries no change of length. Closing checkpoints and removes it, and removes the
 // spent journals exclusive locking leaves. synchronous=FULL everywhere: a completed commit survives
-// a power cut. Values are sealed before they reach SQLite, so neither the log nor a journal ever
-// holds a protected value in plain bytes.
+// a power cut. The program ends with its tables open, so a log or a journal may outlive the
+// process: a table file is deleted together with them, and a new file never takes the name's old
+// ones for its own (deleteTableFile, createTableFiles).
+//
+// What holds after a crash at any point, once each file has been opened again: every change, and
+// every protection change over several tables, is wholly there or wholly not; and while a table
+// is protected, no file of the table (neither it, its companion, nor their journals and logs)
+// holds one of its values in plain bytes. Values are sealed before they reach SQLite, so a change
+// made under protection never writes one. A protection change does: the journal of setting it
+// holds the plain pages until the change commits, and removing it writes plain values that its
+// roll back leaves in the free pages it reused. SQLite repairs neither case, so the file's journal
+// is settled before the file is read (table_file_recovery.cpp): a journal whose commit went
+// through is removed, and a file rolled back is rewritten from its live pages.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

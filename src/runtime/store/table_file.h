@@ -52,6 +52,13 @@ bool createTableFiles(const std::string& path, const std::vector<FieldDef>& fiel
                       CompanionMode mode, std::string& error);
 // A blank memo companion: it binds to the first table that opens with it.
 bool createBlankCompanion(const std::string& edtPath, std::string& error);
+// Deletes the file and its journal and log; true when none of the three is left.
+bool deleteWithSideFiles(const std::string& path);
+// Removes from `folder` the super-journals no journal names any more and the copies that an
+// interrupted createTableFiles left, with their journals: files of this user's only, each proved
+// by its name and its content to be of this kind. Answers how many files went.
+int removeInterruptedLeftovers(const std::string& folder);
+
 // Whether the file on disk is protected; nullopt (with `error`) for a missing or damaged file.
 std::optional<bool> probeProtected(const std::string& path, std::string& error);
 

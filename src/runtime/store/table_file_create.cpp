@@ -43,11 +43,6 @@ std::string hex(std::string_view bytes) {
     return out;
 }
 
-void removeFileAndJournal(const std::string& path) {
-    ::unlink(path.c_str());
-    ::unlink((path + "-journal").c_str());
-}
-
 std::string creationFailure(sqlite3* db, const std::string& path) {
     const int err = db ? sqlite3_system_errno(db) : errno;
     if (err == ENOSPC) return "磁盘空间不足，无法创建 " + path;
@@ -55,17 +50,24 @@ std::string creationFailure(sqlite3* db, const std::string& path) {
     return "无法创建 " + path + (db ? std::string("（") + sqlite3_errmsg(db) + "）" : std::string());
 }
 
-// Builds a complete file at `tmp` by running `body` in one transaction.
+// Builds a complete file at `tmp` by running `body` in one transaction. The file is its owner's
+// alone from the start, and so is its journal, which SQLite makes with the file's mode.
 template <class Body>
 bool buildFile(const std::string& tmp, const std::string& finalPath, Body body, std::string& error) {
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = creationFailure(nullptr, finalPath);
+        return false;
+    }
+    ::close(fd);
     sqlite3* db = nullptr;
-    int rc = openConnection(tmp, &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, kRollbackMode);
+    int rc = openConnection(tmp, &db, SQLITE_OPEN_READWRITE, kRollbackMode);
     if (rc == SQLITE_OK) rc = execSql(db, "BEGIN IMMEDIATE");
     if (rc == SQLITE_OK) rc = body(db);
     if (rc == SQLITE_OK) rc = execSql(db, "COMMIT");
     if (rc != SQLITE_OK) error = creationFailure(db, finalPath);
     closeConnection(db);
-    if (rc != SQLITE_OK) removeFileAndJournal(tmp);
+    if (rc != SQLITE_OK) deleteWithSideFiles(tmp);
     ::unlink((tmp + "-journal").c_str());
     return rc == SQLITE_OK;
 }
@@ -184,6 +186,8 @@ bool createTableFiles(const std::string& path, const std::vector<FieldDef>& fiel
         error = "备注文件已存在：" + edt;
         return false;
     }
+    if (!clearStaleSideFiles(path, error) || (withCompanion && !clearStaleSideFiles(edt, error)))
+        return false;
     const std::string fileId = randomBytes(kFileIdBytes);
     const std::string suffix = ".new-" + hex(randomBytes(6));
     const std::string tmpEdb = path + suffix, tmpEdt = edt + suffix;
@@ -196,7 +200,7 @@ bool createTableFiles(const std::string& path, const std::vector<FieldDef>& fiel
         const std::string* bound = mode == CompanionMode::Blank ? nullptr : &fileId;
         if (!buildFile(
                 tmpEdt, edt, [&](sqlite3* db) { return writeMemoHeader(db, bound); }, error)) {
-            removeFileAndJournal(tmpEdb);
+            deleteWithSideFiles(tmpEdb);
             return false;
         }
     }
@@ -204,13 +208,13 @@ bool createTableFiles(const std::string& path, const std::vector<FieldDef>& fiel
     // while a companion without its table would block creating the table again.
     if (!renameNoReplace(tmpEdb, path)) {
         error = (errno == EEXIST ? "文件已存在：" : "无法创建 ") + path;
-        removeFileAndJournal(tmpEdb);
-        if (withCompanion) removeFileAndJournal(tmpEdt);
+        deleteWithSideFiles(tmpEdb);
+        if (withCompanion) deleteWithSideFiles(tmpEdt);
         return false;
     }
     if (withCompanion && !renameNoReplace(tmpEdt, edt)) {
         error = (errno == EEXIST ? "备注文件已存在：" : "无法创建 ") + edt;
-        removeFileAndJournal(tmpEdt);
+        deleteWithSideFiles(tmpEdt);
         ::unlink(path.c_str());
         syncFolderOf(path);
         return false;
@@ -225,6 +229,7 @@ bool createBlankCompanion(const std::string& edtPath, std::string& error) {
         error = "备注文件已存在：" + edtPath;
         return false;
     }
+    if (!clearStaleSideFiles(edtPath, error)) return false;
     const std::string tmp = edtPath + ".new-" + hex(randomBytes(6));
     if (!buildFile(
             tmp, edtPath, [&](sqlite3* db) { return writeMemoHeader(db, nullptr); }, error)) {
@@ -232,7 +237,7 @@ bool createBlankCompanion(const std::string& edtPath, std::string& error) {
     }
     if (!renameNoReplace(tmp, edtPath)) {
         error = (errno == EEXIST ? "备注文件已存在：" : "无法创建 ") + edtPath;
-        removeFileAndJournal(tmp);
+        deleteWithSideFiles(tmp);
         return false;
     }
     syncFolderOf(edtPath);
@@ -240,6 +245,7 @@ bool createBlankCompanion(const std::string& edtPath, std::string& error) {
 }
 
 std::optional<bool> probeProtected(const std::string& path, std::string& error) {
+    settleJournal(path);
     off_t size = 0;
     if (!fileSize(path, size)) {
         error = "文件不存在：" + path;
@@ -250,7 +256,7 @@ std::optional<bool> probeProtected(const std::string& path, std::string& error) 
         return std::nullopt;
     }
     sqlite3* db = nullptr;
-    // Read-write, so that a hot journal left by a crash is rolled back before we look.
+    // Read-write, so that a hot journal that could not be settled is still rolled back before we look.
     int rc = openConnection(path, &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK) {
         closeConnection(db);

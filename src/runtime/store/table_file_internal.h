@@ -5,6 +5,7 @@
 //   table_file_create.cpp   new table files and companions, and asking a closed file about itself
 //   table_file_open.cpp     opening with full verification, and reconnecting
 //   table_file_protect.cpp  protection changes over several tables in one commit
+//   table_file_recovery.cpp what a crash leaves beside the files, and how it is settled
 #pragma once
 
 #include <sqlite3.h>
@@ -73,6 +74,13 @@ long long civilDay(const Value& v);
 // Brings a caller's value into the field's type; a text is cut to the field's width.
 bool normalize(const FieldDef& f, const Value& in, Value& out, std::string& error);
 
+// Settles the journal a crash may have left beside the closed file at `path`, before the file is
+// read: a spent one is removed, a hot one rolled back and the file rewritten from its live pages.
+// False when a hot journal could not be settled (the open that follows then reports why).
+bool settleJournal(const std::string& path);
+// Before a new file takes the name `path`: an empty journal or log there belongs to no file and
+// goes; one with content would be taken for the new file's own, so it refuses (with `error`).
+bool clearStaleSideFiles(const std::string& path, std::string& error);
 // The sealed key-check value a protected table file's header carries.
 std::string keyCheckValue(const Protection& p, std::string_view fileId);
 

@@ -16,6 +16,8 @@ std::unique_ptr<TableFile> TableFile::open(const std::string& path, std::optiona
         return nullptr;
     }
     off_t size = 0;
+    settleJournal(path);
+    if (fileSize(companionPath(path), size)) settleJournal(companionPath(path));
     if (!fileSize(path, size)) {
         error = "文件不存在：" + path;
         return nullptr;
