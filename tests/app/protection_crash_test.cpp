@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <map>
+#include <regex>
 
 #include "runtime/base/text.h"
 #include "runtime/store/store_testing.h"
@@ -274,6 +275,21 @@ class ProtectionKills : public ShellTest {
         return found;
     }
 
+    // Files of the data folder and the temporary folder other than the stores, the letter groups'
+    // tables and the logs of tables left open.
+    std::vector<std::string> leftOvers() const {
+        static const std::regex ours(R"((rz35\.edb|rz35\.edt|tx35\.edb|bw35\.edb|bw35\.edt|lxr35\.edb|)"
+                                     R"((ad|eh|il|mp|qt|uz)\.edb)(-wal)?)");
+        std::vector<std::string> found;
+        for (const std::string& folder :
+             {path("/data"), runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp)}) {
+            for (const auto& e : std::filesystem::directory_iterator(folder)) {
+                if (!std::regex_match(e.path().filename().string(), ours)) found.push_back(e.path().string());
+            }
+        }
+        return found;
+    }
+
     // Kills `change` at each of its steps in turn, from the state `before` leaves, until a round
     // completes it; after every kill the next start must find the stores whole under `before`'s
     // password or `after`'s. Answers the number of kills.
@@ -304,6 +320,10 @@ class ProtectionKills : public ShellTest {
                 EXPECT_EQ(plainCopies(), std::vector<std::string>()) << "step " << at;
             }
         }
+        // One more start and end after the last kill leaves nothing but what the program keeps.
+        EXPECT_EQ(session([&] { return startAgain(after.empty() ? before : after); }),
+                  after.empty() ? kUnprotected : kProtected);
+        EXPECT_EQ(leftOvers(), std::vector<std::string>());
         return kills;
     }
 

@@ -73,6 +73,19 @@ Table* currentTable();
 // The open table registered under the name or path, or nullptr.
 Table* findOpenTable(std::string_view storeNameOrPath);
 std::string lastError();
+// Why the last openDatabase or isDatabaseEncrypted that failed on its file failed; None after one
+// that succeeded. A damaged file is told apart from a wrong password by the file's key check.
+enum class OpenFailure {
+    None,
+    Missing,         // the table file or its companion is not there
+    Damaged,         // it is there but not a whole table file of its kind
+    PasswordNeeded,  // protected, and no password was given
+    WrongPassword,   // protected, and the password fails the key check
+    Other,           // anything else: a newer format, no memory for the key, a failed write
+};
+OpenFailure lastOpenFailure();
+// The file that failure was about: the table file or its companion.
+std::string lastOpenFailureFile();
 // Called with a table just before it closes (closeDatabase, closeAllDatabases): a view that
 // holds the Table* lets go of it. Returns an id for removeCloseListener.
 int addCloseListener(std::function<void(Table*)> onClose);

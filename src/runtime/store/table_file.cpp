@@ -136,10 +136,34 @@ void closeConnection(sqlite3*& db) {
     db = nullptr;
 }
 
+std::string sqliteReason(sqlite3* db) {
+    if (!db) return "无法打开";
+    switch (sqlite3_extended_errcode(db) & 0xFF) {
+        case SQLITE_NOTADB:
+            return "不是数据库文件";
+        case SQLITE_CORRUPT:
+            return "文件内容已损坏";
+        case SQLITE_CANTOPEN:
+            return "无法打开文件";
+        case SQLITE_IOERR:
+            return "读写文件出错";
+        case SQLITE_FULL:
+            return "磁盘空间不足";
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+            return "文件只读";
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            return "文件正被占用";
+        default:
+            return sqlite3_errmsg(db);
+    }
+}
+
 bool readAppId(sqlite3* db, const std::string& schema, int expected, std::string& detail) {
     Stmt s(db, "PRAGMA " + schema + ".application_id");
     if (s.rc != SQLITE_OK || sqlite3_step(s.s) != SQLITE_ROW) {
-        detail = sqlite3_errmsg(db);
+        detail = sqliteReason(db);
         return false;
     }
     if (sqlite3_column_int(s.s, 0) != expected) {

@@ -244,11 +244,13 @@ bool createBlankCompanion(const std::string& edtPath, std::string& error) {
     return true;
 }
 
-std::optional<bool> probeProtected(const std::string& path, std::string& error) {
+std::optional<bool> probeProtected(const std::string& path, std::string& error, Refusal& refusal) {
+    refusal = {OpenFailure::Damaged, path};
     settleJournal(path);
     off_t size = 0;
     if (!fileSize(path, size)) {
         error = "文件不存在：" + path;
+        refusal.why = OpenFailure::Missing;
         return std::nullopt;
     }
     if (size == 0) {
@@ -273,7 +275,7 @@ std::optional<bool> probeProtected(const std::string& path, std::string& error) 
             detail = "文件头无效";
         }
     } else if (detail.empty()) {
-        detail = db ? sqlite3_errmsg(db) : "无法打开";
+        detail = sqliteReason(db);
     }
     closeConnection(db);
     removeSpentJournal(path);

@@ -63,6 +63,9 @@ void closeConnection(sqlite3*& db);
 // A commit in exclusive locking mode leaves its journal behind, empty or with a zeroed header:
 // nothing SQLite would roll back. Once the connection is closed such a journal goes.
 void removeSpentJournal(const std::string& path);
+// The reason SQLite gives for the last failure on `db` (null: it could not be opened), in the
+// user's words where there are some.
+std::string sqliteReason(sqlite3* db);
 bool readAppId(sqlite3* db, const std::string& schema, int expected, std::string& detail);
 
 // A value as the bytes that are sealed, and back; false for bytes that are no value of the field.

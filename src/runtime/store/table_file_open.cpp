@@ -10,9 +10,11 @@
 namespace runtime::store::detail {
 
 std::unique_ptr<TableFile> TableFile::open(const std::string& path, std::optional<std::string_view> password,
-                                           std::string& error) {
+                                           std::string& error, Refusal& refusal) {
+    refusal = {OpenFailure::Damaged, path};
     if (!cryptoReady()) {
         error = "加密库无法初始化";
+        refusal.why = OpenFailure::Other;
         return nullptr;
     }
     off_t size = 0;
@@ -20,6 +22,7 @@ std::unique_ptr<TableFile> TableFile::open(const std::string& path, std::optiona
     if (fileSize(companionPath(path), size)) settleJournal(companionPath(path));
     if (!fileSize(path, size)) {
         error = "文件不存在：" + path;
+        refusal.why = OpenFailure::Missing;
         return nullptr;
     }
     if (size == 0) {
@@ -31,10 +34,10 @@ std::unique_ptr<TableFile> TableFile::open(const std::string& path, std::optiona
     t->storeName_ = storeNameOf(path);
     const int rc = openConnection(path, &t->db_, SQLITE_OPEN_READWRITE, kRollbackMode);
     if (rc != SQLITE_OK) {
-        error = damaged(path, t->db_ ? sqlite3_errmsg(t->db_) : "无法打开");
+        error = damaged(path, sqliteReason(t->db_));
         return nullptr;
     }
-    if (!t->load(password, error)) return nullptr;
+    if (!t->load(password, error, refusal)) return nullptr;
     return t;
 }
 
@@ -76,7 +79,7 @@ bool TableFile::connect(std::string& error) {
 
 bool TableFile::hasMemo() const { return hasMemoField(fields_); }
 
-bool TableFile::load(std::optional<std::string_view> password, std::string& error) {
+bool TableFile::load(std::optional<std::string_view> password, std::string& error, Refusal& refusal) {
     std::string detail;
     if (!readAppId(db_, "main", kTableAppId, detail)) {
         error = damaged(path_, detail);
@@ -100,6 +103,7 @@ bool TableFile::load(std::optional<std::string_view> password, std::string& erro
         }
         if (sqlite3_column_int64(h.s, 1) != kFormatVersion) {
             error = "表文件的格式版本不受支持：" + path_;
+            refusal.why = OpenFailure::Other;
             return false;
         }
         fileId_ = columnBytes(h.s, 2);
@@ -146,25 +150,28 @@ bool TableFile::load(std::optional<std::string_view> password, std::string& erro
             fields_.push_back(std::move(d));
         }
         if (rc != SQLITE_DONE || !validateFields(fields_, detail)) {
-            error = damaged(path_, rc != SQLITE_DONE ? sqlite3_errmsg(db_) : "字段定义无效");
+            error = damaged(path_, rc != SQLITE_DONE ? sqliteReason(db_) : "字段定义无效");
             return false;
         }
     }
     if (!params.salt.empty()) {
         if (!password || password->empty()) {
             error = "表文件已加密，需要密码：" + path_;
+            refusal.why = OpenFailure::PasswordNeeded;
             return false;
         }
         std::string kdfError;
         KeyPtr key = deriveKey(*password, params, kdfError);
         if (!key) {
             error = kdfError + "：" + path_;
+            refusal.why = OpenFailure::Other;
             return false;
         }
         std::string plain;
         if (!unseal(*key, keyCheck, associatedData(fileId_, 0, 0, SealKind::KeyCheck), plain) ||
             plain != kKeyCheckText) {
             error = "密码错误：" + path_;
+            refusal.why = OpenFailure::WrongPassword;
             return false;
         }
         protection_.params = params;
@@ -173,9 +180,11 @@ bool TableFile::load(std::optional<std::string_view> password, std::string& erro
     bool blankCompanion = false;
     if (hasMemo()) {
         edtPath_ = companionPath(path_);
+        refusal.file = edtPath_;
         off_t size = 0;
         if (!fileSize(edtPath_, size)) {
             error = "缺少备注文件：" + edtPath_;
+            refusal.why = OpenFailure::Missing;
             return false;
         }
         if (size == 0) {
@@ -188,7 +197,7 @@ bool TableFile::load(std::optional<std::string_view> password, std::string& erro
             configureSchema(db_, "edt", kRollbackMode) != SQLITE_OK ||
             !readAppId(db_, "edt", kMemoAppId, detail)) {
             error =
-                "备注文件已损坏：" + edtPath_ + "（" + (detail.empty() ? sqlite3_errmsg(db_) : detail) + "）";
+                "备注文件已损坏：" + edtPath_ + "（" + (detail.empty() ? sqliteReason(db_) : detail) + "）";
             return false;
         }
         Stmt h(db_, "SELECT magic, version, file_id FROM edt.qb_memo_file WHERE id=1");
@@ -205,7 +214,11 @@ bool TableFile::load(std::optional<std::string_view> password, std::string& erro
         }
     }
     useJournalMode(kBothFiles, kRollbackMode);
-    if (!loadRecords(error) || !loadMemos(blankCompanion, error)) return false;
+    refusal.file = path_;
+    if (!loadRecords(error)) return false;
+    refusal.file = edtPath_;
+    if (!loadMemos(blankCompanion, error)) return false;
+    refusal.why = OpenFailure::Other;
     if (blankCompanion && !bindCompanion(error)) return false;
     return true;
 }
@@ -269,7 +282,7 @@ bool TableFile::loadRecords(std::string& error) {
         rows_.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
-        error = damaged(path_, sqlite3_errmsg(db_));
+        error = damaged(path_, sqliteReason(db_));
         return false;
     }
     return true;
@@ -299,7 +312,7 @@ bool TableFile::loadMemos(bool blankCompanion, std::string& error) {
                 sqlite3_column_int64(s.s, 0) != mk) {
                 error = rc == SQLITE_ROW || rc == SQLITE_DONE
                             ? bad + "（备注与记录不对应，第 " + std::to_string(r + 1) + " 条记录）"
-                            : bad + "（" + sqlite3_errmsg(db_) + "）";
+                            : bad + "（" + sqliteReason(db_) + "）";
                 return false;
             }
             const int type = sqlite3_column_type(s.s, 1);
@@ -321,8 +334,7 @@ bool TableFile::loadMemos(bool blankCompanion, std::string& error) {
         }
     }
     if (rc != SQLITE_DONE) {
-        error =
-            rc == SQLITE_ROW ? bad + "（有不属于任何记录的备注）" : bad + "（" + sqlite3_errmsg(db_) + "）";
+        error = rc == SQLITE_ROW ? bad + "（有不属于任何记录的备注）" : bad + "（" + sqliteReason(db_) + "）";
         return false;
     }
     return true;
