@@ -20,6 +20,7 @@
 #include "runtime/store/store.h"
 #include "shell_fixture.h"
 #include "store/schemas.h"
+#include "support/flush_counter.h"
 
 namespace shelltest {
 namespace {
@@ -526,6 +527,22 @@ TEST_F(Runs, LeftOversOfInterruptedOperationsGoAtTheNextStartAndNothingElse) {
     EXPECT_FALSE(std::filesystem::exists(data + "tx35.edb.new-0123456789ab"));
     for (const auto& [file, bytes] : kept) EXPECT_EQ(runtime::readFile(file), bytes) << file;
     EXPECT_TRUE(messages().empty());
+}
+
+// Start-up shows today's page twice, and the text it shows goes back into the store unchanged,
+// which costs no flush: a start with text on today's page costs no more than one without.
+TEST_F(Runs, TodaysTextCostsTheStartNoFlush) {
+    fill("");
+    int before = qbtest::flushes();
+    ASSERT_TRUE(restart());
+    const int without = qbtest::flushes() - before;
+    addDiary(runtime::makeDate(2024, 3, 8), "今天的日记");
+    end();
+    before = qbtest::flushes();
+    ASSERT_TRUE(restart());
+    const int with = qbtest::flushes() - before;
+    EXPECT_EQ(ui::getText(kMain, "编辑框_本日志"), "今天的日记");
+    EXPECT_LE(with, without);
 }
 
 using Ending = ShellTest;

@@ -38,7 +38,9 @@
 // spent journals exclusive locking leaves. synchronous=FULL everywhere: a completed commit survives
 // a power cut. The program ends with its tables open, so a log or a journal may outlive the
 // process: a table file is deleted together with them, and a new file never takes the name's old
-// ones for its own (deleteTableFile, createTableFiles).
+// ones for its own (deleteTableFile, createTableFiles). A write of the values a record already
+// holds commits nothing at all: showing a day writes its text back, which must cost no flush
+// (writeCells).
 //
 // What holds after a crash at any point, once each file has been opened again: every change, and
 // every protection change over several tables, is wholly there or wholly not; and while a table
@@ -577,8 +579,10 @@ bool TableFile::writeCells(int number, const std::vector<std::pair<int, Value>>&
             setLastError(error_);
             return false;
         }
-        normalized.emplace_back(i, std::move(v));
+        // Compared as the plain values memory holds: a sealed value never compares equal on disk.
+        if (v != rows_[number - 1].values[i]) normalized.emplace_back(i, std::move(v));
     }
+    if (normalized.empty()) return true;
     bool memo = false, record = false;
     for (const auto& [i, v] : normalized) (fields_[i].type == FieldType::Memo ? memo : record) = true;
     Row& row = rows_[number - 1];
