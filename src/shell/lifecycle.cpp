@@ -27,7 +27,7 @@ void ensureSingleInstance() {
         case runtime::NamedLock::ForeignPlace:
             // Whoever owns the place could hold the guard for us, and a second instance would
             // then start unwarned: no start is safer than that.
-            ui::showMessageBox("用于防止重复运行的文件夹不属于当前用户，或是一个链接：" + place +
+            ui::showMessageBox("用于防止重复运行的文件夹不属于当前用户，或者其他用户也可以写入：" + place +
                                    "\n无法确认本程序是否已在运行。为防止损坏数据库，程序将退出。",
                                ui::kMbIconWarning, "警告！");
             ui::endProgram(0);

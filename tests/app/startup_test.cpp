@@ -92,11 +92,13 @@ TEST_F(Startup, WithoutARuntimeFolderTheGuardLiesInTheDataFolder) {
 }
 
 // A place for the guard that another user could hold for us is refused, with the reason, before
-// any file is touched: a link, or (where the test may make one) a folder of another user's.
+// any file is touched: a folder others may write into, or (where the test may make one) a folder
+// of another user's.
 TEST_F(Startup, AGuardPlaceThatIsNotTheUsersOwnIsRefused) {
-    const std::string link = runFolder_ + "-link";
-    ASSERT_EQ(::symlink(runFolder_.c_str(), link.c_str()), 0);
-    std::vector<std::string> places = {link};
+    const std::string shared = runFolder_ + "/shared";
+    ASSERT_TRUE(runtime::createDirectory(shared));
+    ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+    std::vector<std::string> places = {shared};
     const std::string foreign = runFolder_ + "/foreign";
     if (::geteuid() == 0) {
         ASSERT_TRUE(runtime::createDirectory(foreign));
@@ -115,7 +117,6 @@ TEST_F(Startup, AGuardPlaceThatIsNotTheUsersOwnIsRefused) {
         EXPECT_NE(messages()[0].text.find(place), std::string::npos) << messages()[0].text;
         EXPECT_FALSE(std::filesystem::exists(path("/data")));
     }
-    ::unlink(link.c_str());
 }
 
 TEST_F(Startup, WithoutSettingsShowsTodayAndWritesOnlyZoomAndRowHeight) {

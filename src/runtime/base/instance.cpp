@@ -21,10 +21,10 @@ std::string runtimeFolder() {
     return xdg;
 }
 
-// A folder of this user's that no one else may write into.
+// A folder of this user's that no one else may write into (a link to one is the user's choice).
 bool ownFolder(const std::string& folder) {
     struct stat st {};
-    return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
            (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 

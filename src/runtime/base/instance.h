@@ -4,8 +4,9 @@
 //
 // The lock file lies where no other user can put a file of theirs first: in the user's runtime
 // folder ($XDG_RUNTIME_DIR), or, without one, in the folder the caller names (the program's data
-// folder, then the guard is per program folder). A place that is not the user's own, a folder or
-// a lock file of another user or a link, is refused: whoever owns it could hold the lock for us.
+// folder, then the guard is per program folder). A place that is not the user's own, a folder
+// another user owns or may write into, or a lock file of another user's or a link, is refused:
+// whoever owns it could hold the lock for us.
 #pragma once
 
 #include <string>
@@ -16,7 +17,7 @@ namespace runtime {
 enum class NamedLock {
     Acquired,       // this process holds it now, until it ends
     HeldElsewhere,  // another process holds it
-    ForeignPlace,   // the place for the lock is another user's, or a link
+    ForeignPlace,   // the place for the lock is not the user's own
     Unavailable,    // no lock could be made (no writable folder)
 };
 
