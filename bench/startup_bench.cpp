@@ -154,7 +154,8 @@ int main() {
     bool clean = true;
     for (int round = 0; round < kRounds && clean; ++round) {
         for (Case& c : cases) {
-            const std::string folder = c.folder.empty() ? makeFolder("first_" + std::to_string(round)) : c.folder;
+            const std::string folder =
+                c.folder.empty() ? makeFolder("first_" + std::to_string(round)) : c.folder;
             c.runs.push_back(startOnce(folder, c.password));
             const bool ok = (c.goal == 0 || c.runs.back().ms >= 0) && (c.goal == 0 || startedCleanly(folder));
             if (c.folder.empty()) std::filesystem::remove_all(folder);
@@ -181,7 +182,8 @@ int main() {
 
     const Run exported = startOnce(century, "", "MainWindow/按钮_导出全库");
     const std::string log = runtime::readFile(century + "/dialogs.log");
-    if (exported.ms < 0 || log.find("导出") == std::string::npos || log.find("导出失败") != std::string::npos) {
+    if (exported.ms < 0 || log.find("导出") == std::string::npos ||
+        log.find("导出失败") != std::string::npos) {
         bench::fail(kBench, "导出全部数据 in the real program");
         clean = false;
     } else {
@@ -189,6 +191,7 @@ int main() {
         bench::note(kBench, "start + 导出全部数据 + end, century dataset", exported.ms, "ms", "");
     }
 
-    for (const std::string& f : {damaged, century, today, guarded, guardedToday}) std::filesystem::remove_all(f);
+    for (const std::string& f : {damaged, century, today, guarded, guardedToday})
+        std::filesystem::remove_all(f);
     return clean ? 0 : 1;
 }
