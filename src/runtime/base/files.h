@@ -35,7 +35,7 @@ bool makeFilePrivate(const std::string& path);
 // the folder is not there or not this user's afterwards.
 bool makeFolderPrivate(const std::string& path);
 // Makes every regular file of this user's directly in `folder` readable and writable by its owner
-// alone; links are left alone. Answers how many were opened further before.
+// alone; links are left alone. Answers how many it had to close.
 int makeFilesPrivate(const std::string& folder);
 // Removes what whole-file writes killed midway left in `folder`: regular files of ours named
 // "<name>.tmp-XXXXXX" (six letters or digits) that no write in progress holds, for each name
