@@ -120,12 +120,6 @@ public:
     virtual void setDbCellsAttribute(int, int, int, int, uint32_t) {}
 };
 
-// The kinds that the widgets library supplies (rich_controls.cpp); placeholders until it does.
-std::unique_ptr<Control> createPictureBox(FormWindow& window, const ControlDef& def, QWidget* parent);
-std::unique_ptr<Control> createMonthCalendar(FormWindow& window, const ControlDef& def, QWidget* parent);
-std::unique_ptr<Control> createWeekGrid(FormWindow& window, const ControlDef& def, QWidget* parent);
-std::unique_ptr<Control> createDbTableView(FormWindow& window, const ControlDef& def, QWidget* parent);
-
 // Re-binds every table view of the window to what its data source's provider names now.
 void rebindTableViews(FormWindow& window);
 // The table views of the window bound to the data source.
@@ -134,7 +128,8 @@ std::vector<Control*> tableViewsOf(FormWindow& window, std::string_view dataSour
 // for any other name.
 std::string_view storedPicture(std::string_view name);
 
-// Builds the control of `def` with its widget under `parent` (components ignore it).
+// Builds the control of `def` with its widget under `parent` (components ignore it); the kinds
+// themselves are in control_kinds.h.
 std::unique_ptr<Control> createControl(FormWindow& window, const ControlDef& def, QWidget* parent);
 
 // A loaded window: the top-level widget with its controls and menus.
