@@ -81,13 +81,14 @@ class ReselectableList : public QListWidget {
 // List box and check-list box: 0-based items, each with an integer, unsorted, one selection.
 // The forms' list boxes are about 100 pixels wide and hold whole dates ("2015年12月31日"); the
 // platform's scroll bar and item margins would leave them too little room, so a list box's lines
-// keep one pixel beside them and its scroll bar is a little narrower.
+// keep two pixels beside them (one clear of the frame is not enough: the text seems to touch it)
+// and its scroll bar is a little narrower.
 class NarrowListStyle : public QProxyStyle {
   public:
     static constexpr int kScrollBarWidth = 10;
     int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
         if (metric == PM_ScrollBarExtent) return kScrollBarWidth;
-        if (metric == PM_FocusFrameHMargin) return 0;
+        if (metric == PM_FocusFrameHMargin) return 1;  // the item's text margin is one more
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
     static NarrowListStyle* instance() {

@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QProxyStyle>
+#include <QStyleOptionGroupBox>
 #include <QTabBar>
 #include <algorithm>
 
@@ -104,15 +105,27 @@ class TabControl : public WidgetControl {
 };
 
 // The forms put a group box's first control 11 to 14 pixels below its top, under a caption
-// sized for a 12-pixel font; this font's line is taller, so its caption is drawn higher up,
-// where the controls leave it whole.
+// sized for a 12-pixel font; this font's line is taller. The caption moves up until its strokes
+// clear the controls below it, but never above the box's top, where they would be cut.
 class GroupCaptionStyle : public QProxyStyle {
   public:
-    static constexpr int kRaise = 3;
     QRect subControlRect(ComplexControl cc, const QStyleOptionComplex* option, SubControl sc,
                          const QWidget* widget) const override {
         QRect r = QProxyStyle::subControlRect(cc, option, sc, widget);
-        if (cc == CC_GroupBox && sc == SC_GroupBoxLabel) r.translate(0, -kRaise);
+        const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+        if (cc != CC_GroupBox || sc != SC_GroupBoxLabel || !widget || !box || box->text.isEmpty()) return r;
+        // The caption is drawn from the top of its place, on the font's baseline. Hidden controls
+        // count too, so that the caption stays where it is when one is shown.
+        const QFontMetrics& fm = option->fontMetrics;
+        const QRect ink = fm.tightBoundingRect(box->text).translated(r.left(), r.top() + fm.ascent());
+        int room = widget->height();
+        for (const QObject* o : widget->children()) {
+            const auto* child = qobject_cast<const QWidget*>(o);
+            if (child && child->x() <= ink.right() && child->geometry().right() >= ink.left())
+                room = std::min(room, child->y());
+        }
+        const int shift = std::max(std::min(0, room - 1 - ink.bottom()), -ink.top());
+        r.translate(0, shift);
         return r;
     }
     static GroupCaptionStyle* instance() {
