@@ -266,9 +266,7 @@ protected:
     Window placedTrayIcon() {
         const Window icon = trayIcon();
         XWindowAttributes a;
-        return icon && XGetWindowAttributes(d_, icon, &a) && a.width > 1 && a.height > 1 && centre(icon).x() >= 0
-                   ? icon
-                   : 0;
+        return icon && XGetWindowAttributes(d_, icon, &a) && a.width > 1 && a.height > 1 ? icon : 0;
     }
     // The top-edge bar: the program's managed window 380 pixels wide.
     Window bar() {
