@@ -370,17 +370,16 @@ void tellWhere(const std::string& path, int cutCells, const std::string& note) {
 void saveExportWorkbook() {
     ExportSpreadsheet& s = spreadsheet();
     if (!s.book) return;
-    const std::string documents = exportFolder();
     int cutCells = 0;
     if (ui::hasDesktopApplication(kWorkbookType)) {
-        const std::string path = unusedPath(documents, s.caption);
+        const std::string path = unusedPath(exportFolder(), s.caption);
         if (!saveWorkbookAt(s, path, cutCells)) return;
         const bool shown = ui::openWithDesktopApplication(path, kWorkbookType);
         tellWhere(path, cutCells, shown ? "" : "\n电子表格程序没有启动，请到该文件夹中打开它。");
         return;
     }
     std::string path;
-    const std::string proposed = lastChosenFolder().empty() ? documents : lastChosenFolder();
+    const std::string proposed = lastChosenFolder().empty() ? exportFolder() : lastChosenFolder();
     if (!ui::showSaveFileDialog("保存导出的数据", proposed, s.caption + ".xlsx", "Excel工作簿（*.xlsx）|*.xlsx", path)) {
         return;
     }
