@@ -12,7 +12,7 @@
 #include "bench/century.h"
 #include "bench/program.h"
 #include "bench/report.h"
-#include "search/result_lists.h"
+#include "core/search_results.h"
 
 namespace {
 
@@ -40,10 +40,7 @@ Expected count(const bench::Century& c, const std::string& word) {
     return e;
 }
 
-int listCount(const char* list) {
-    const int n = ui::getListItemCount("MainWindow", list);
-    return n == 1 && ui::getListItemText("MainWindow", list, 0) == search::kNotFound ? 0 : n;
-}
+int listCount(core::ResultKind kind) { return static_cast<int>(core::searchResults(kind).size()); }
 
 volatile int sink = 0;  // keeps the baseline's search from being optimised away
 
@@ -94,8 +91,9 @@ int main() {
                 search::searchAll();
                 times.push_back(msSince(t0));
             }
-            if (listCount(search::kDiaryList) != want.diary || listCount(search::kReminderList) != want.items ||
-                listCount(search::kContactList) != want.contacts) {
+            if (listCount(core::ResultKind::Diary) != want.diary ||
+                listCount(core::ResultKind::PeriodicItem) != want.items ||
+                listCount(core::ResultKind::Contact) != want.contacts) {
                 bench::fail(kBench, std::string("the lists do not hold every hit of ") + word);
                 return 1;
             }

@@ -1,17 +1,19 @@
 #include "shell/lifecycle.h"
 
-#include "calendar/calendar.h"
+#include <utility>
+
+#include "core/globals.h"
+#include "core/opening.h"
 #include "runtime/base/files.h"
 #include "runtime/base/ini.h"
 #include "runtime/base/instance.h"
 #include "runtime/store/store.h"
-#include "shell/globals.h"
+#include "runtime/ui/ui.h"
 #include "shell/hotkey.h"
 #include "shell/minimise.h"
 #include "shell/pictures.h"
 #include "shell/protection.h"
 #include "shell/settings.h"
-#include "store/opening.h"
 
 namespace shell {
 
@@ -30,39 +32,55 @@ namespace {
 // and only in our own folders: the program folder may be any folder of the user's, so there only
 // the settings file's.
 void removeLeftOverTemporaries() {
-    runtime::removeStaleWriteTemporaries(programPath(""), {"config.ini"});
-    runtime::removeStaleWriteTemporaries(programPath("/data"));
-    runtime::removeStaleWriteTemporaries(programPath("/pic"));
+    runtime::removeStaleWriteTemporaries(core::programPath(""), {"config.ini"});
+    runtime::removeStaleWriteTemporaries(core::programPath("/data"));
+    runtime::removeStaleWriteTemporaries(core::programPath("/pic"));
     runtime::removeStaleWriteTemporaries(runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp));
 }
+
+DayViews& dayViews() {
+    static DayViews views;
+    return views;
+}
+
+// A view not handed over (a shell without the calendar) is left out.
+void showChosenDay() {
+    if (dayViews().showChosenDay) dayViews().showChosenDay();
+}
+void rebuildWeekView() {
+    if (dayViews().rebuildWeekView) dayViews().rebuildWeekView();
+}
+
 }  // namespace
 
+void registerDayViews(DayViews views) { dayViews() = std::move(views); }
+
 void onMainWindowCreated() {
-    stores::closeAllTables();
+    core::closeAllTables();
     ensureSingleInstance();
     removeLeftOverTemporaries();
-    stores::createMissingDataFiles();
-    stores::detectEncryption();
-    if (stores::storesDisagreeOnProtection()) {
+    core::createMissingDataFiles();
+    core::detectEncryption();
+    if (core::storesDisagreeOnProtection()) {
         // Not all four are protected, whatever the diary says: ticking the box protects them all.
-        stores::openTablesOfMixedProtection();
+        core::openTablesOfMixedProtection();
         ui::setBool("MainWindow", "选择框_加密", "checked", false);
         ui::setText("MainWindow", "标签_加密状态", "未加密");
-    } else if (encryptedFlag) {
-        stores::openTablesWithPassword();
+    } else if (core::encryptedFlag) {
+        core::openTablesWithPassword();
         ui::setBool("MainWindow", "选择框_加密", "checked", true);
         ui::setText("MainWindow", "标签_加密状态", "已加密");
     } else {
-        stores::openTables();
+        core::openTables();
         ui::setBool("MainWindow", "选择框_加密", "checked", false);
         ui::setText("MainWindow", "标签_加密状态", "未加密");
     }
-    stores::bindDataProviders();
+    core::bindDataProviders();
     ui::setDate("MainWindow", "月历", runtime::getCurrentDateTime());
-    calendar::onCalendarDateChanged();
-    calendar::rebuildWeekView();
+    showChosenDay();
+    rebuildWeekView();
     ui::setDate("MainWindow", "月历", runtime::getCurrentDateTime());
-    calendar::onCalendarDateChanged();
+    showChosenDay();
     ui::setInt("MainWindow", "选择夹右侧", "page", 0);
     ui::setInt("MainWindow", "选择夹_左侧", "page", 0);
     loadSettings();
@@ -81,7 +99,8 @@ void onTrayMenuExit() {
 }
 
 void onMainWindowDestroy() {
-    runtime::writeIniText(programPath("/config.ini"), "表格缩放", "缩放比", ui::getText("MainWindow", "编辑框2"));
+    runtime::writeIniText(core::programPath("/config.ini"), "表格缩放", "缩放比",
+                          ui::getText("MainWindow", "编辑框2"));
     runtime::store::closeAllDatabases();
 }
 

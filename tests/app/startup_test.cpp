@@ -14,10 +14,10 @@
 #include <random>
 #include <thread>
 
+#include "core/stores.h"
 #include "runtime/base/ini.h"
 #include "runtime/store/store.h"
 #include "shell_fixture.h"
-#include "store/schemas.h"
 
 namespace shelltest {
 namespace {
@@ -48,7 +48,7 @@ TEST_F(Startup, WithoutSettingsShowsTodayAndWritesOnlyZoomAndRowHeight) {
     EXPECT_EQ(ui::getInt(kMain, "选择夹右侧", "page"), 3);    // 联系人 by default
     EXPECT_TRUE(ui::getBool(kMain, "单选框_联系人", "checked"));
     EXPECT_TRUE(ui::getBool(kMain, "单选框_托盘图标", "checked"));
-    EXPECT_EQ(shell::minimiseMode, "0");
+    EXPECT_EQ(core::minimiseMode, "0");
     EXPECT_EQ(runtime::readFile(path("/config.ini")), "[表格缩放]\n缩放比=100\n[周历行高]\n行高=33\n");
     for (const char* pic : {"jr.jpg", "zl.jpg", "bq.jpg", "lxr.jpg"}) {
         EXPECT_GT(runtime::readFile(path("/pic/") + pic).size(), 1000u) << pic;
@@ -171,7 +171,7 @@ protected:
         ShellTest::SetUp();
         // Protect the four stores as the settings page would, then end that run.
         ASSERT_TRUE(runtime::createDirectory(path("/data")));
-        for (const char* f : kSixFiles) ASSERT_TRUE(stores::writeTemplate(f, path("/data/") + f));
+        for (const char* f : kSixFiles) ASSERT_TRUE(core::writeTemplate(f, path("/data/") + f));
         for (const char* s : {"rz35", "tx35", "bw35", "lxr35"}) {
             ASSERT_TRUE(st::openDatabase(path("/data/") + s + ".edb"));
             ASSERT_TRUE(st::setDatabasePassword("秘密pw"));

@@ -54,7 +54,7 @@ TEST_F(X11Hotkey, RegisteredCombinationMinimisesAndRestoresTheMainWindow) {
     shell::onHotkeyKeyDown(120, 1);  // Ctrl + F9
     shell::onHotkeyKeyUp();
     shell::onRegisterHotkey();
-    ASSERT_NE(shell::hotkeyId, 0);
+    ASSERT_NE(core::hotkeyId, 0);
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0].text, "热键：‘Ctrl + F9’注册成功！");
 
@@ -64,9 +64,9 @@ TEST_F(X11Hotkey, RegisteredCombinationMinimisesAndRestoresTheMainWindow) {
     EXPECT_TRUE(waitFor([] { return ui::getBool(kMain, "", "visible") && ui::getInt(kMain, "", "windowState") == 0; }));
 
     // A second registration drops the first: its id no longer reaches the program.
-    int first = shell::hotkeyId;
+    int first = core::hotkeyId;
     shell::onRegisterHotkey();
-    EXPECT_EQ(shell::hotkeyId, first + 1);
+    EXPECT_EQ(core::hotkeyId, first + 1);
 }
 
 TEST(X11Screenshot, TheRealProgramShowsItsMainWindow) {

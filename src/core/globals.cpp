@@ -1,10 +1,10 @@
-#include "shell/globals.h"
+#include "core/globals.h"
 
 #include <cstring>
 
 #include "runtime/base/files.h"
 
-namespace shell {
+namespace core {
 
 runtime::DateTime weekViewCentreDate;
 std::string databasePassword;
@@ -33,6 +33,8 @@ void freeProgramGlobals() {
     wipe(minimiseMode);
 }
 
-std::string programPath(std::string_view relative) { return runtime::getRunDirectory() + std::string(relative); }
+std::string programPath(std::string_view relative) {
+    return runtime::getRunDirectory() + std::string(relative);
+}
 
-}  // namespace shell
+}  // namespace core

@@ -3,10 +3,10 @@
 // temporary-files folder (inside its runtime folder) for the letter groups, and scripted dialogs.
 #pragma once
 
-#include <QApplication>
-#include <QWidget>
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QWidget>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -15,6 +15,8 @@
 #include "calendar/calendar.h"
 #include "contacts/contacts_page.h"
 #include "contacts/memo.h"
+#include "core/globals.h"
+#include "core/opening.h"
 #include "runtime/base/datetime.h"
 #include "runtime/base/files.h"
 #include "runtime/store/store.h"
@@ -22,16 +24,15 @@
 #include "runtime/ui/ui.h"
 #include "runtime/ui/ui_testing.h"
 #include "search/search.h"
-#include "shell/globals.h"
-#include "store/opening.h"
 #include "support/program_fixture.h"
 
 namespace qbtest {
 
 class MainWindowTest : public ProgramFixture {
-protected:
+  protected:
     // The clock is not fixed: the tests set the calendar's date themselves.
-    MainWindowTest() : ProgramFixture("qb_search", kCalendar | kMemo | kContacts | kSearch, Start::kMainWindow) {}
+    MainWindowTest()
+        : ProgramFixture("qb_search", kCalendar | kMemo | kContacts | kSearch, Start::kMainWindow) {}
 
     void SetUp() override {
         ProgramFixture::SetUp();

@@ -14,7 +14,7 @@
 // that the user gets in and can protect all four again from the settings page.
 #pragma once
 
-namespace stores {
+namespace core {
 
 void closeAllTables();
 // Writes every missing file from its template. A companion (.edt) whose table file is missing
@@ -32,4 +32,4 @@ void openTables();
 void openTablesOfMixedProtection();
 void bindDataProviders();
 
-}  // namespace stores
+}  // namespace core

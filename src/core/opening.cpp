@@ -1,4 +1,4 @@
-#include "store/opening.h"
+#include "core/opening.h"
 
 #include <sys/stat.h>
 
@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/stores.h"
 #include "runtime/base/files.h"
 #include "runtime/store/store.h"
 #include "runtime/ui/ui.h"
-#include "shell/globals.h"
-#include "store/schemas.h"
 
-namespace stores {
+namespace core {
 
 namespace ui = runtime::ui;
 namespace st = runtime::store;
@@ -23,7 +23,8 @@ constexpr const char* kStoreNames[] = {"rz35", "tx35", "bw35", "lxr35"};
 
 // The six files in the order they are written; a missing companion is written next to an
 // existing table file, and an existing file is never touched, whatever its content.
-constexpr const char* kDataFiles[] = {"rz35.edb", "rz35.edt", "tx35.edb", "bw35.edb", "bw35.edt", "lxr35.edb"};
+constexpr const char* kDataFiles[] = {"rz35.edb", "rz35.edt", "tx35.edb",
+                                      "bw35.edb", "bw35.edt", "lxr35.edb"};
 
 struct Provider {
     const char* store;
@@ -35,7 +36,7 @@ constexpr Provider kProviders[] = {{"rz35", "数据库提供者_日志", "日志
                                    {"bw35", "", "备忘"},
                                    {"lxr35", "数据库提供者_联系人", "联系人"}};
 
-std::string storeFile(std::string_view store) { return shell::programPath("/data/" + std::string(store) + ".edb"); }
+std::string storeFile(std::string_view store) { return programPath("/data/" + std::string(store) + ".edb"); }
 
 // What each store file answered when asked whether it is protected, in the order of kProviders.
 // A missing or damaged file answers no; its open fails and says so.
@@ -53,7 +54,7 @@ const Provider& providerOf(std::string_view store) {
 
 // Anything under that name, a link included; -1 for nothing, else its size.
 long long sizeAt(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 bool pathExists(const std::string& path) { return sizeAt(path) >= 0; }
@@ -63,8 +64,8 @@ bool pathExists(const std::string& path) { return sizeAt(path) >= 0; }
 std::string orphanName(const std::string& path) {
     const runtime::CivilTime now = runtime::toCivil(runtime::getCurrentDateTime());
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, ".orphan-%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day, now.hour,
-                  now.minute, now.second);
+    std::snprintf(stamp, sizeof stamp, ".orphan-%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day,
+                  now.hour, now.minute, now.second);
     const std::string base = path + stamp;
     for (int n = 1; n < 1000; ++n) {
         const std::string name = n == 1 ? base : base + "-" + std::to_string(n);
@@ -116,11 +117,11 @@ void closeAllTables() {
 }
 
 void createMissingDataFiles() {
-    runtime::createDirectory(shell::programPath("/data"));
+    runtime::createDirectory(programPath("/data"));
     std::string movedAside;  // one line per companion moved aside
     for (const char* file : kDataFiles) {
         const std::string_view name = file;
-        std::string path = shell::programPath("/data/") + file;
+        std::string path = programPath("/data/") + file;
         if (runtime::fileExists(path)) continue;
         if (name.ends_with(".edb")) {
             const std::string aside = moveCompanionAside(path);
@@ -131,8 +132,8 @@ void createMissingDataFiles() {
         writeTemplate(file, path);
     }
     if (movedAside.empty()) return;
-    ui::showMessageBox("找不到数据库的表文件，原来的备注文件已无法使用。备注文件没有删除，已改名保存为：" + movedAside +
-                           "\n程序已新建空的数据库，可以继续使用。",
+    ui::showMessageBox("找不到数据库的表文件，原来的备注文件已无法使用。备注文件没有删除，已改名保存为：" +
+                           movedAside + "\n程序已新建空的数据库，可以继续使用。",
                        ui::kMbIconWarning, "警告！");
 }
 
@@ -140,7 +141,7 @@ void detectEncryption() {
     for (std::size_t i = 0; i < std::size(kProviders); ++i) {
         storeProtected[i] = st::isDatabaseEncrypted(storeFile(kProviders[i].store));
     }
-    shell::encryptedFlag = storeProtected[0];
+    encryptedFlag = storeProtected[0];
 }
 
 bool storesDisagreeOnProtection() {
@@ -151,7 +152,7 @@ bool storesDisagreeOnProtection() {
 }
 
 void openTablesOfMixedProtection() {
-    ui::showInputBox("数据库已加密，请输入密码：", "打开数据库", "", shell::startupPassword, 4);
+    ui::showInputBox("数据库已加密，请输入密码：", "打开数据库", "", startupPassword, 4);
     std::string sealed, open;
     for (std::size_t i = 0; i < std::size(kProviders); ++i) {
         const Provider& p = kProviders[i];
@@ -163,28 +164,29 @@ void openTablesOfMixedProtection() {
             open += (open.empty() ? "" : "、") + storeLabel(p);
             continue;
         }
-        if (!st::openDatabase(storeFile(p.store), std::string_view(shell::startupPassword))) {
+        if (!st::openDatabase(storeFile(p.store), std::string_view(startupPassword))) {
             ui::showMessageBox("密码错误！", ui::kMbIconInfo, "信息！");
             ui::endProgram(0);
         }
-        if (*p.provider) ui::setProperty("MainWindow", p.provider, "password", shell::startupPassword);
+        if (*p.provider) ui::setProperty("MainWindow", p.provider, "password", startupPassword);
         sealed += (sealed.empty() ? "" : "、") + storeLabel(p);
     }
-    ui::showMessageBox("各数据库的加密状态不一致：\n已加密：" + sealed + "\n未加密：" + open +
-                           "\n这通常是更改密码时程序被中断所致。数据已全部打开；请在设置页勾选“为数据库加密”，"
-                           "为全部数据库重新设置密码。",
-                       ui::kMbIconWarning, "警告！");
+    ui::showMessageBox(
+        "各数据库的加密状态不一致：\n已加密：" + sealed + "\n未加密：" + open +
+            "\n这通常是更改密码时程序被中断所致。数据已全部打开；请在设置页勾选“为数据库加密”，"
+            "为全部数据库重新设置密码。",
+        ui::kMbIconWarning, "警告！");
 }
 
 void openTablesWithPassword() {
     // The answer is not looked at: after Cancel the password stays empty and the open fails.
-    ui::showInputBox("数据库已加密，请输入密码：", "打开数据库", "", shell::startupPassword, 4);
+    ui::showInputBox("数据库已加密，请输入密码：", "打开数据库", "", startupPassword, 4);
     for (const Provider& p : kProviders) {
-        if (!st::openDatabase(storeFile(p.store), std::string_view(shell::startupPassword))) {
+        if (!st::openDatabase(storeFile(p.store), std::string_view(startupPassword))) {
             ui::showMessageBox("密码错误！", ui::kMbIconInfo, "信息！");
             ui::endProgram(0);
         }
-        if (*p.provider) ui::setProperty("MainWindow", p.provider, "password", shell::startupPassword);
+        if (*p.provider) ui::setProperty("MainWindow", p.provider, "password", startupPassword);
     }
 }
 
@@ -216,4 +218,4 @@ void bindDataProviders() {
     }
 }
 
-}  // namespace stores
+}  // namespace core

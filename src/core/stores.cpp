@@ -1,10 +1,10 @@
 // The four schemas and their templates, made through the table store itself rather than carried
 // as bytes, so they always match the engine that opens them.
-#include "store/schemas.h"
+#include "core/stores.h"
 
 #include <array>
 
-namespace stores {
+namespace core {
 
 using runtime::store::FieldDef;
 using runtime::store::FieldType;
@@ -28,15 +28,16 @@ const Schema& memoSchema() {
 }
 
 const Schema& contactSchema() {
-    static const Schema s{{"姓名", FieldType::Text, 10}, {"电话", FieldType::Text, 15}, {"备注", FieldType::Text, 100}};
+    static const Schema s{
+        {"姓名", FieldType::Text, 10}, {"电话", FieldType::Text, 15}, {"备注", FieldType::Text, 100}};
     return s;
 }
 
 const Schema* schemaOf(std::string_view storeName) {
-    if (storeName == "rz35") return &diarySchema();
-    if (storeName == "tx35") return &periodicItemSchema();
-    if (storeName == "bw35") return &memoSchema();
-    if (storeName == "lxr35") return &contactSchema();
+    if (storeName == kDiaryStore) return &diarySchema();
+    if (storeName == kPeriodicStore) return &periodicItemSchema();
+    if (storeName == kMemoStore) return &memoSchema();
+    if (storeName == kContactStore) return &contactSchema();
     return nullptr;
 }
 
@@ -55,4 +56,4 @@ bool writeTemplateInto(const std::string& folder, std::string_view file) {
     return writeTemplate(file, folder + "/" + std::string(file));
 }
 
-}  // namespace stores
+}  // namespace core
