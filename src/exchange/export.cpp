@@ -46,14 +46,13 @@ constexpr auto kTemporaryWorkbookLife = std::chrono::hours(24 * 7);
 // A new workbook starts with one sheet, as current spreadsheet programs make them; the export
 // brings it to four.
 constexpr int kNewWorkbookSheets = 1;
+constexpr int kExportSheets = 4;
 // Rows are written in order, so the workbook keeps one row per sheet in memory and the rest in
 // temporary files: the export of every record takes memory for a row, not for the data.
 constexpr sheet::Workbook::Storage kStorage = sheet::Workbook::Storage::Spooled;
 
 // MainWindow's `Excel程序` and `Excel工作簿`.
 struct ExportSpreadsheet {
-    bool started = false;
-    bool visible = false;
     std::string caption;
     std::unique_ptr<sheet::Workbook> book;
 };
@@ -70,12 +69,7 @@ std::string& lastPath() {
 
 // The spreadsheet layer is part of the program, so the application always starts; a new start
 // drops what the control held, as a restarted application would.
-bool startExcelApplication() {
-    ExportSpreadsheet& s = spreadsheet();
-    s = ExportSpreadsheet{};
-    s.started = true;
-    return true;
-}
+void startExcelApplication() { spreadsheet() = ExportSpreadsheet{}; }
 
 sheet::Workbook& book() {
     ExportSpreadsheet& s = spreadsheet();
@@ -151,20 +145,11 @@ void onExportAllButton() {
 void createExportWorkbook() {
     startExcelApplication();
     ExportSpreadsheet& s = spreadsheet();
-    s.visible = true;
     s.caption = "Quillarbor导出数据-" + runtime::dateTimeToText(runtime::getCurrentDateTime());
     s.book = std::make_unique<sheet::Workbook>(kNewWorkbookSheets, kStorage);
     sheet::Workbook& b = *s.book;
 
-    if (b.sheetCount() <= 3) {
-        if (b.sheetCount() == 1) {
-            for (int i = 0; i < 3; ++i) b.addWorksheet();
-        }
-        if (b.sheetCount() == 2) {
-            for (int i = 0; i < 2; ++i) b.addWorksheet();
-        }
-        if (b.sheetCount() == 3) b.addWorksheet();
-    }
+    for (int count = b.sheetCount(); count < kExportSheets; ++count) b.addWorksheet();
 
     struct SheetHead {
         const char* name;

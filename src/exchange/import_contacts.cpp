@@ -36,23 +36,15 @@ constexpr const char* kFileDialog = "通用对话框1";
 constexpr const char* kStartButton = "按钮_开始导入联系人";
 constexpr const char* kProgress = "进度条1";
 
-// The window's `Excel程序1` and `Excel工作簿1`: the application is held from the first "选择"
-// until the window goes; the workbook only while the column list is being read.
+// The window's `Excel工作簿1`, held only while the column list is being read. Its application
+// `Excel程序1` is the spreadsheet layer, part of the program: it is always there.
 struct ImportSpreadsheet {
-    bool started = false;
-    bool visible = true;
     std::unique_ptr<sheet::Workbook> book;
 };
 
 ImportSpreadsheet& spreadsheet() {
     static ImportSpreadsheet s;
     return s;
-}
-
-// The spreadsheet layer is part of the program: starting it cannot fail.
-bool startExcelApplication() {
-    spreadsheet().started = true;
-    return true;
 }
 
 }  // namespace
@@ -88,13 +80,7 @@ void onChooseExcelFile() {
         const ui::Value chosen = ui::getProperty(kWindow, kFileDialog, "fileName");
         if (const std::string* path = std::get_if<std::string>(&chosen)) ui::setText(kWindow, kPathBox, *path);
     }
-    if (!startExcelApplication()) {
-        // Kept for a spreadsheet layer that could be missing; the window and the stores stay.
-        ui::showMessageBox("你的计算机上没有EXCEL程序");
-        return;
-    }
     ImportSpreadsheet& s = spreadsheet();
-    s.visible = false;
     s.book = std::make_unique<sheet::Workbook>(1);
 
     const std::string path = ui::getText(kWindow, kPathBox);

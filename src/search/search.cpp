@@ -86,8 +86,7 @@ SearchResult datedResult(const char* dateField) {
 void showResults(const char* list, ResultKind kind) {
     const bool numbered = kind == ResultKind::PeriodicItem || kind == ResultKind::Contact;
     const std::vector<SearchResult>& results = core::searchResults(kind);
-    for (const SearchResult& result : results)
-        ui::addListItem(kMain, list, result.text, numbered ? result.record : 0);
+    for (const SearchResult& r : results) ui::addListItem(kMain, list, r.text, numbered ? r.record : 0);
     if (results.empty()) ui::addListItem(kMain, list, kNotFound);
 }
 
@@ -147,8 +146,7 @@ void searchAll() {
     std::vector<SearchResult> memo;
     st::selectDatabase(core::kMemoStore);
     st::goToFirstRecord();
-    if (holdsKeyword(st::readField("bw"), word))
-        memo.push_back(SearchResult{st::getRecordNumber(), {}, kMemoFound});
+    if (holdsKeyword(st::readField("bw"), word)) memo.push_back({st::getRecordNumber(), {}, kMemoFound});
     holdAndShow(kMemoList, ResultKind::Memo, std::move(memo));
 
     // A contact gives one result however many of its fields hold the keyword: name, then the
@@ -156,8 +154,8 @@ void searchAll() {
     std::vector<SearchResult> contacts;
     st::selectDatabase(core::kContactStore);
     st::goToFirstRecord();
-    const int count = st::getRecordCount();
-    for (int i = 0; i < count; ++i) {
+    const int contactCount = st::getRecordCount();
+    for (int i = 0; i < contactCount; ++i) {
         if (holdsKeyword(st::readField("姓名"), word) || holdsKeyword(st::readField(2), word) ||
             holdsKeyword(st::readField(3), word)) {
             contacts.push_back(SearchResult{st::getRecordNumber(), {}, fieldText(st::readField("姓名"))});

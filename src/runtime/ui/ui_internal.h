@@ -120,7 +120,7 @@ public:
     virtual void setDbCellsAttribute(int, int, int, int, uint32_t) {}
 };
 
-// The kinds that the widgets library supplies (rich_controls.cpp); placeholders until it does.
+// The kinds backed by the widgets library's controls (rich_controls.cpp).
 std::unique_ptr<Control> createPictureBox(FormWindow& window, const ControlDef& def, QWidget* parent);
 std::unique_ptr<Control> createMonthCalendar(FormWindow& window, const ControlDef& def, QWidget* parent);
 std::unique_ptr<Control> createWeekGrid(FormWindow& window, const ControlDef& def, QWidget* parent);
