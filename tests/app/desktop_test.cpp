@@ -22,7 +22,7 @@
 #include <thread>
 
 #include "runtime/ui/control_registry.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 // Xlib's macros (Bool, Status, None...) clash with Qt's names: its headers come last.
 #include <X11/Xatom.h>

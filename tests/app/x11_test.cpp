@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "shell/hotkey.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 // Xlib's macros (Bool, Status, None...) clash with Qt's names: its headers come last.
 #include <X11/Xlib.h>

@@ -17,7 +17,7 @@
 #include "core/stores.h"
 #include "runtime/base/ini.h"
 #include "runtime/store/store.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 namespace shelltest {
 namespace {

@@ -7,7 +7,7 @@
 #include "runtime/base/ini.h"
 #include "shell/hotkey.h"
 #include "shell/minimise.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 namespace shelltest {
 namespace {

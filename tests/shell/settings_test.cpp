@@ -12,7 +12,7 @@
 #include "runtime/ui/widgets/week_grid.h"
 #include "shell/pictures.h"
 #include "shell/settings.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 namespace shelltest {
 namespace {
