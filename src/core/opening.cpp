@@ -23,8 +23,7 @@ constexpr const char* kStoreNames[] = {"rz35", "tx35", "bw35", "lxr35"};
 
 // The six files in the order they are written; a missing companion is written next to an
 // existing table file, and an existing file is never touched, whatever its content.
-constexpr const char* kDataFiles[] = {"rz35.edb", "rz35.edt", "tx35.edb",
-                                      "bw35.edb", "bw35.edt", "lxr35.edb"};
+constexpr const char* kDataFiles[] = {"rz35.edb", "rz35.edt", "tx35.edb", "bw35.edb", "bw35.edt", "lxr35.edb"};
 
 struct Provider {
     const char* store;
@@ -54,7 +53,7 @@ const Provider& providerOf(std::string_view store) {
 
 // Anything under that name, a link included; -1 for nothing, else its size.
 long long sizeAt(const std::string& path) {
-    struct stat st {};
+    struct stat st{};
     return ::lstat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 bool pathExists(const std::string& path) { return sizeAt(path) >= 0; }
@@ -64,8 +63,8 @@ bool pathExists(const std::string& path) { return sizeAt(path) >= 0; }
 std::string orphanName(const std::string& path) {
     const runtime::CivilTime now = runtime::toCivil(runtime::getCurrentDateTime());
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, ".orphan-%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day,
-                  now.hour, now.minute, now.second);
+    std::snprintf(stamp, sizeof stamp, ".orphan-%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day, now.hour,
+                  now.minute, now.second);
     const std::string base = path + stamp;
     for (int n = 1; n < 1000; ++n) {
         const std::string name = n == 1 ? base : base + "-" + std::to_string(n);
@@ -132,8 +131,8 @@ void createMissingDataFiles() {
         writeTemplate(file, path);
     }
     if (movedAside.empty()) return;
-    ui::showMessageBox("找不到数据库的表文件，原来的备注文件已无法使用。备注文件没有删除，已改名保存为：" +
-                           movedAside + "\n程序已新建空的数据库，可以继续使用。",
+    ui::showMessageBox("找不到数据库的表文件，原来的备注文件已无法使用。备注文件没有删除，已改名保存为：" + movedAside +
+                           "\n程序已新建空的数据库，可以继续使用。",
                        ui::kMbIconWarning, "警告！");
 }
 
@@ -171,11 +170,10 @@ void openTablesOfMixedProtection() {
         if (*p.provider) ui::setProperty("MainWindow", p.provider, "password", startupPassword);
         sealed += (sealed.empty() ? "" : "、") + storeLabel(p);
     }
-    ui::showMessageBox(
-        "各数据库的加密状态不一致：\n已加密：" + sealed + "\n未加密：" + open +
-            "\n这通常是更改密码时程序被中断所致。数据已全部打开；请在设置页勾选“为数据库加密”，"
-            "为全部数据库重新设置密码。",
-        ui::kMbIconWarning, "警告！");
+    ui::showMessageBox("各数据库的加密状态不一致：\n已加密：" + sealed + "\n未加密：" + open +
+                           "\n这通常是更改密码时程序被中断所致。数据已全部打开；请在设置页勾选“为数据库加密”，"
+                           "为全部数据库重新设置密码。",
+                       ui::kMbIconWarning, "警告！");
 }
 
 void openTablesWithPassword() {

@@ -6,7 +6,7 @@ namespace store_test {
 namespace {
 
 class TemplatesTest : public StoreTest {
-  protected:
+protected:
     const char* files_[6] = {"rz35.edb", "rz35.edt", "tx35.edb", "bw35.edb", "bw35.edt", "lxr35.edb"};
     void writeAll() {
         for (const char* f : files_) {

@@ -1,8 +1,8 @@
 // The lunar layer against known dates and its name rules; the full 1901-2049 sweep runs on the
 // calendar's cells in month_calendar_test.
-#include "runtime/lunar/lunar.h"
-
 #include <gtest/gtest.h>
+
+#include "runtime/lunar/lunar.h"
 
 using runtime::lunar::cellText;
 using runtime::lunar::dayName;

@@ -1,12 +1,11 @@
 // Picture decoding on real JPEG and GIF bytes, and on bytes that are no picture.
-#include "runtime/picture/picture.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 
+#include "runtime/picture/picture.h"
 #include "runtime/picture/test_pictures.h"
 
 using runtime::picture::decodePicture;
@@ -43,8 +42,7 @@ TEST(PictureJpeg, CutShortAfterTheHeaderStillGivesThePicturesSize) {
 
 TEST(PictureJpeg, CutInsideTheHeaderGivesNothing) {
     const std::string bytes = testing_pictures::makeJpeg(64, 64);
-    for (size_t n : {3u, 20u, 100u})
-        EXPECT_TRUE(decodePicture(std::string_view(bytes).substr(0, n)).empty()) << n;
+    for (size_t n : {3u, 20u, 100u}) EXPECT_TRUE(decodePicture(std::string_view(bytes).substr(0, n)).empty()) << n;
 }
 
 TEST(PictureGif, DecodesPaletteBands) {
