@@ -37,8 +37,6 @@ namespace ui = runtime::ui;
 namespace st = runtime::store;
 namespace sheet = runtime::sheet;
 
-constexpr const char* kMain = "MainWindow";
-
 constexpr const char* kWorkbookType = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
 constexpr const char* kWorkbookPrefix = "Quillarbor导出数据-";
 constexpr auto kTemporaryWorkbookLife = std::chrono::hours(24 * 7);
