@@ -75,11 +75,10 @@ inline bool startProgramOn(const std::string& folder, const Century& century) {
     return writeProgramFolder(folder, century) && startProgramIn(folder, static_cast<int>(century.diary.size()));
 }
 
-// Ends what startProgramOn started and removes the folder.
-inline void endProgramIn(const std::string& folder) {
+// Ends what startProgramIn started; the folder stays for the next start.
+inline void endProgram() {
     runtime::ui::resetForTesting();
     runtime::store::closeAllDatabases();
-    std::filesystem::remove_all(folder);
 }
 
 }  // namespace bench

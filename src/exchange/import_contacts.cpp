@@ -2,14 +2,18 @@
 // of the chosen workbook's first worksheet; its external database (`外部数据库1`) reads the rows
 // of the worksheet named sheet1 as a table whose first row is the header. Both are the workbook
 // reader of the spreadsheet layer here, so the header list and the rows come from the same
-// parse: line i of the column list is column i of every row.
+// parse: line i of the column list is column i of every row. A file is read once: "开始" takes
+// the workbook "选择" read while the file is unchanged (same path, size and time of its last
+// change), and reads it again only when it changed or went.
 //
 // The rows are read from row 2 down to the last used row, columns from A; a row with no cell
 // in use is not a contact and is passed over. Every other row appends one contact, ticked
 // columns written into the field named by their header, in one store transaction at the end.
 #include "exchange/import_contacts.h"
 
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,10 +40,29 @@ constexpr const char* kFileDialog = "通用对话框1";
 constexpr const char* kStartButton = "按钮_开始导入联系人";
 constexpr const char* kProgress = "进度条1";
 
-// The window's `Excel工作簿1`, held only while the column list is being read. Its application
-// `Excel程序1` is the spreadsheet layer, part of the program: it is always there.
+// A file as it was when it was read.
+struct FileState {
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type changed;
+    bool operator==(const FileState&) const = default;
+};
+
+std::optional<FileState> fileState(const std::string& path) {
+    std::error_code error;
+    FileState state{std::filesystem::file_size(path, error), {}};
+    if (!error) state.changed = std::filesystem::last_write_time(path, error);
+    if (error) return std::nullopt;
+    return state;
+}
+
+// The window's `Excel工作簿1`, held only while the column list is being read; what that read gave
+// is kept as the rows "开始" imports, until the window goes. Its application `Excel程序1` is the
+// spreadsheet layer, part of the program: it is always there.
 struct ImportSpreadsheet {
     std::unique_ptr<sheet::Workbook> book;
+    std::string keptPath;
+    std::optional<FileState> keptState;
+    std::unique_ptr<sheet::Workbook> kept;
 };
 
 ImportSpreadsheet& spreadsheet() {
@@ -84,11 +107,17 @@ void onChooseExcelFile() {
     s.book = std::make_unique<sheet::Workbook>(1);
 
     const std::string path = ui::getText(kWindow, kPathBox);
+    s.kept.reset();
+    bool opened = false;
     if (!path.empty()) {
-        auto opened = std::make_unique<sheet::Workbook>(1);
-        const sheet::ReadResult read = sheet::openWorkbook(path, *opened);
+        // Taken before the read: a file changed while it is read is read again by "开始".
+        s.keptPath = path;
+        s.keptState = fileState(path);
+        auto book = std::make_unique<sheet::Workbook>(1);
+        const sheet::ReadResult read = sheet::openWorkbook(path, *book);
         if (read.ok()) {
-            s.book = std::move(opened);
+            s.book = std::move(book);
+            opened = true;
         } else {
             ui::showMessageBox("无法读取这个Excel文件：\n" + path + "\n" + read.message, ui::kMbIconError, "错误！");
         }
@@ -107,6 +136,7 @@ void onChooseExcelFile() {
         b.setEndCell(letters + "1");
         ui::addListItem(kWindow, kColumnList, b.value(), n);
     }
+    if (opened) s.kept = std::move(s.book);
     s.book.reset();
 }
 
@@ -124,10 +154,17 @@ void onStartImport() {
     std::string storeError;
     std::set<std::string> unknownHeaders;
 
-    sheet::Workbook book;
-    const sheet::ReadResult read = sheet::openWorkbook(ui::getText(kWindow, kPathBox), book);
-    const sheet::Worksheet* table = read.ok() ? book.findSheet("sheet1") : nullptr;
-    if (!read.ok()) {
+    const std::string path = ui::getText(kWindow, kPathBox);
+    ImportSpreadsheet& s = spreadsheet();
+    sheet::Workbook read;
+    const sheet::Workbook* book = nullptr;
+    if (s.kept && s.keptPath == path && s.keptState && fileState(path) == s.keptState) {
+        book = s.kept.get();
+    } else if (sheet::openWorkbook(path, read).ok()) {
+        book = &read;
+    }
+    const sheet::Worksheet* table = book ? book->findSheet("sheet1") : nullptr;
+    if (!book) {
         // Said at once, before the closing steps; the success message is then left out.
         outcome = Outcome::ConnectFailed;
         ui::showMessageBox("连接失败");

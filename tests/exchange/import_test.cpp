@@ -265,6 +265,22 @@ TEST_F(ImportTest, AFileGoneBeforeTheStartFailsToConnect) {
     EXPECT_EQ(ended_, -1);
 }
 
+TEST_F(ImportTest, AnUnchangedFileIsReadOnceForTheColumnsAndTheRows) {
+    const std::string path = workbookWith(kThree);
+    choose(path);
+    tick({0, 1, 2}, 0);
+    // Its bytes spoilt behind the file's back, its size and time of change kept: only a second
+    // read would see it.
+    const auto changed = std::filesystem::last_write_time(path);
+    const auto size = std::filesystem::file_size(path);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << std::string(size, 'x');
+    std::filesystem::last_write_time(path, changed);
+    click("按钮_开始导入联系人");
+    EXPECT_EQ(rowsOf("lxr35").size(), 3u);
+    ASSERT_FALSE(messages().empty());
+    EXPECT_EQ(messages().back().text, "导入成功！");
+}
+
 TEST_F(ImportTest, QuitClosesTheWindowAndLeavesTheStoreAlone) {
     click("按钮_退出");
     EXPECT_FALSE(ui::isWindowLoaded(kWindow));

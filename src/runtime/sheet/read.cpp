@@ -18,7 +18,8 @@ ReadResult failure(ReadStatus status) {
     case ReadStatus::Encrypted:
         return {status, "这个Excel工作簿设有打开密码，无法读取。请在Excel中取消密码后再试。"};
     case ReadStatus::Damaged: return {status, "这个Excel工作簿已损坏或格式不受支持，无法读取。"};
-    case ReadStatus::TooLarge: return {status, "这个Excel工作簿太大，无法读取。"};
+    case ReadStatus::TooLarge:
+        return {status, "这个Excel工作簿太大（解压后超过64 MB、单元格过多，或者大部分是空白），无法读取。"};
     }
     return {status, {}};
 }

@@ -177,7 +177,7 @@ struct ReadResult {
 // Reads an .xlsx (Office Open XML) or .xls (BIFF, Excel 97-2003 and older) file, told apart by
 // its content, not its name, into `out` (replaced). Cells keep their type; formulas give their
 // stored result. Worksheets only: chart sheets are left out. A file beyond the reader's limits
-// (a part over 256 MB unpacked, more than 4 million cells) is refused as TooLarge.
+// (see below) is refused as TooLarge, early and in bounded memory.
 ReadResult openWorkbook(const std::string& path, Workbook& out);
 
 struct SaveResult {
@@ -190,8 +190,12 @@ struct SaveResult {
 // Every cell is written as text; invalid UTF-8 is written as U+FFFD.
 SaveResult saveWorkbook(const Workbook& book, const std::string& path);
 
-// Limits of the readers, for tests.
-inline constexpr std::int64_t kMaxPartBytes = 256LL * 1024 * 1024;
-inline constexpr std::size_t kMaxCells = 4'000'000;
+// Limits of the readers, for tests. An .xlsx file's parts inflate to at most kMaxInflatedBytes
+// together, none of them mostly blank. The cells of one workbook are at most kMaxCells holding
+// at most kMaxCellTextBytes of text together (a shared string counts once per cell): a cell
+// held takes about 70 bytes besides its text, so an opened workbook stays within about 250 MB.
+inline constexpr std::int64_t kMaxInflatedBytes = 64LL * 1024 * 1024;
+inline constexpr std::size_t kMaxCells = 2'000'000;
+inline constexpr std::int64_t kMaxCellTextBytes = 64LL * 1024 * 1024;
 
 }  // namespace runtime::sheet

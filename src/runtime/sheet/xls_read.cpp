@@ -37,11 +37,14 @@ public:
 };
 
 // An encrypted Office Open XML package is stored in a compound document whose directory names
-// the stream "EncryptedPackage" (in UTF-16).
+// the stream "EncryptedPackage" (in UTF-16). The file is read whole for the search, so only up
+// to a size.
+constexpr std::uintmax_t kMaxScannedBytes = 256ULL * 1024 * 1024;
+
 bool holdsEncryptedPackage(const std::string& path) {
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
-    if (error || size > static_cast<std::uintmax_t>(kMaxPartBytes)) return false;
+    if (error || size > kMaxScannedBytes) return false;
     std::ifstream in(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::string name;

@@ -1,9 +1,9 @@
 // Reading an .xlsx file: a zip archive (minizip) of XML parts (expat). The parts read are the
 // package relationships, the workbook with its relationships, the shared strings, the styles
 // (only to tell dates from numbers) and each worksheet. Element names are matched without their
-// namespace prefix, so files from other producers and the strict variant read the same. Every
-// part is size-checked while it is unpacked and the cells are counted, so a crafted archive
-// cannot take the program's memory.
+// namespace prefix, so files from other producers and the strict variant read the same. Parts
+// are parsed while they inflate, within the limits below, and the cells and their text are
+// counted, so a crafted archive can take neither the program's memory nor a long wait.
 #include <expat.h>
 #include <unzip.h>
 
@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "runtime/base/datetime.h"
 #include "runtime/base/text.h"
@@ -21,56 +22,21 @@ namespace runtime::sheet::detail {
 
 namespace {
 
-// ---- Zip ----
+// ---- Inflating and parsing ----
 
-class ZipArchive {
-public:
-    explicit ZipArchive(const std::string& path) : zip_(unzOpen64(path.c_str())) {}
-    ~ZipArchive() {
-        if (zip_) unzClose(zip_);
-    }
-    ZipArchive(const ZipArchive&) = delete;
-    ZipArchive& operator=(const ZipArchive&) = delete;
-
-    bool isOpen() const { return zip_ != nullptr; }
-
-    // Ok with the part's bytes; NotFound when there is no such part.
-    ReadStatus read(const std::string& name, std::string& out) {
-        out.clear();
-        if (unzLocateFile(zip_, name.c_str(), 2) != UNZ_OK) return ReadStatus::NotFound;
-        unz_file_info64 info{};
-        if (unzGetCurrentFileInfo64(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
-            return ReadStatus::Damaged;
-        }
-        if (info.flag & 1) return ReadStatus::Encrypted;
-        if (info.uncompressed_size > static_cast<ZPOS64_T>(kMaxPartBytes)) return ReadStatus::TooLarge;
-        if (unzOpenCurrentFile(zip_) != UNZ_OK) return ReadStatus::Damaged;
-        char buffer[65536];
-        ReadStatus status = ReadStatus::Ok;
-        for (;;) {
-            const int n = unzReadCurrentFile(zip_, buffer, sizeof buffer);
-            if (n < 0) {
-                status = ReadStatus::Damaged;
-                break;
-            }
-            if (n == 0) break;
-            if (static_cast<std::int64_t>(out.size()) + n > kMaxPartBytes) {
-                status = ReadStatus::TooLarge;
-                break;
-            }
-            out.append(buffer, static_cast<std::size_t>(n));
-        }
-        const int closed = unzCloseCurrentFile(zip_);  // reports a CRC mismatch
-        if (status == ReadStatus::Ok && closed != UNZ_OK) status = ReadStatus::Damaged;
-        if (status != ReadStatus::Ok) out.clear();
-        return status;
-    }
-
-private:
-    unzFile zip_;
-};
-
-// ---- XML ----
+// A part is inflated straight into its parser, a chunk at a time, and never held whole, so what
+// a workbook costs is what its cells hold. Four limits keep a small file from inflating into a
+// long wait (a few hundred kilobytes of deflated blanks make hundreds of megabytes):
+//   - the parts of one workbook inflate to at most kMaxInflatedBytes together;
+//   - a part is mostly markup and text: its blank bytes (white space between elements, comments)
+//     stay within kBlankSlack plus kBlankPerMarkup times its tags and text;
+//   - no single token (a tag, a comment) is longer than kMaxTokenBytes, since the parser holds a
+//     token whole and scans it again with every chunk that does not complete it;
+//   - each part is inflated once: a part named twice is a damaged package.
+constexpr std::int64_t kBlankSlack = 1 << 20;
+constexpr std::int64_t kBlankPerMarkup = 4;
+constexpr std::int64_t kMaxTokenBytes = 1 << 20;
+constexpr int kFeedBytes = 256 * 1024;
 
 std::string_view localName(const char* name) {
     std::string_view n(name);
@@ -96,40 +62,121 @@ public:
     ReadStatus stop = ReadStatus::Ok;
 };
 
-struct ParseState {
-    XML_Parser parser;
-    XmlHandler* handler;
+// One part's parse, and where in the part's bytes its events lie.
+class XmlParse {
+public:
+    explicit XmlParse(XmlHandler& handler) : parser_(XML_ParserCreate(nullptr)), handler_(handler) {
+        if (!parser_) return;
+        XML_SetUserData(parser_, this);
+        XML_SetElementHandler(
+            parser_,
+            [](void* user, const XML_Char* name, const XML_Char** attrs) {
+                auto* p = static_cast<XmlParse*>(user);
+                p->saw(true);
+                p->handler_.start(localName(name), attrs);
+                p->stopIfAsked();
+            },
+            [](void* user, const XML_Char* name) {
+                auto* p = static_cast<XmlParse*>(user);
+                p->saw(true);
+                p->handler_.end(localName(name));
+                p->stopIfAsked();
+            });
+        XML_SetCharacterDataHandler(parser_, [](void* user, const XML_Char* text, int length) {
+            auto* p = static_cast<XmlParse*>(user);
+            const std::string_view t(text, static_cast<std::size_t>(length));
+            p->saw(t.find_first_not_of(" \t\r\n") != std::string_view::npos);
+            p->handler_.text(t);
+        });
+    }
+    ~XmlParse() {
+        if (parser_) XML_ParserFree(parser_);
+    }
+    XmlParse(const XmlParse&) = delete;
+    XmlParse& operator=(const XmlParse&) = delete;
+
+    bool isReady() const { return parser_ != nullptr; }
+    // The parser's own buffer, room for `bytes` more.
+    void* buffer(int bytes) { return XML_GetBuffer(parser_, bytes); }
+
+    // Parses the `bytes` just put into the buffer (none: the part has ended).
+    ReadStatus parse(int bytes) {
+        fed_ += bytes;
+        if (XML_ParseBuffer(parser_, bytes, bytes == 0) != XML_STATUS_OK) {
+            return handler_.stop != ReadStatus::Ok ? handler_.stop : ReadStatus::Damaged;
+        }
+        const std::int64_t blank = fed_ - markup_;
+        if (blank > kBlankSlack + kBlankPerMarkup * markup_ || fed_ - eventEnd_ > kMaxTokenBytes) {
+            return ReadStatus::TooLarge;
+        }
+        return ReadStatus::Ok;
+    }
+
+private:
+    // An event's bytes count as markup when they are a tag or text with more than blanks in it.
+    void saw(bool markup) {
+        const int count = XML_GetCurrentByteCount(parser_);
+        eventEnd_ = static_cast<std::int64_t>(XML_GetCurrentByteIndex(parser_)) + count;
+        if (markup) markup_ += count;
+    }
+    void stopIfAsked() {
+        if (handler_.stop != ReadStatus::Ok) XML_StopParser(parser_, XML_FALSE);
+    }
+
+    XML_Parser parser_;
+    XmlHandler& handler_;
+    std::int64_t fed_ = 0, markup_ = 0, eventEnd_ = 0;
 };
 
-ReadStatus parseXml(const std::string& data, XmlHandler& handler) {
-    XML_Parser parser = XML_ParserCreate(nullptr);
-    if (!parser) return ReadStatus::TooLarge;
-    ParseState state{parser, &handler};
-    XML_SetUserData(parser, &state);
-    XML_SetElementHandler(
-        parser,
-        [](void* user, const XML_Char* name, const XML_Char** attrs) {
-            auto* s = static_cast<ParseState*>(user);
-            s->handler->start(localName(name), attrs);
-            if (s->handler->stop != ReadStatus::Ok) XML_StopParser(s->parser, XML_FALSE);
-        },
-        [](void* user, const XML_Char* name) {
-            auto* s = static_cast<ParseState*>(user);
-            s->handler->end(localName(name));
-            if (s->handler->stop != ReadStatus::Ok) XML_StopParser(s->parser, XML_FALSE);
-        });
-    XML_SetCharacterDataHandler(parser, [](void* user, const XML_Char* text, int length) {
-        auto* s = static_cast<ParseState*>(user);
-        s->handler->text(std::string_view(text, static_cast<std::size_t>(length)));
-    });
-    ReadStatus status = ReadStatus::Ok;
-    // Parts are below kMaxPartBytes, which fits an int.
-    if (XML_Parse(parser, data.data(), static_cast<int>(data.size()), XML_TRUE) != XML_STATUS_OK) {
-        status = handler.stop != ReadStatus::Ok ? handler.stop : ReadStatus::Damaged;
+class ZipArchive {
+public:
+    explicit ZipArchive(const std::string& path) : zip_(unzOpen64(path.c_str())) {}
+    ~ZipArchive() {
+        if (zip_) unzClose(zip_);
     }
-    XML_ParserFree(parser);
-    return status;
-}
+    ZipArchive(const ZipArchive&) = delete;
+    ZipArchive& operator=(const ZipArchive&) = delete;
+
+    bool isOpen() const { return zip_ != nullptr; }
+
+    // Inflates the part into `handler`'s parse; NotFound when there is no such part.
+    ReadStatus parse(const std::string& name, XmlHandler& handler) {
+        if (unzLocateFile(zip_, name.c_str(), 2) != UNZ_OK) return ReadStatus::NotFound;
+        if (!inflatedParts_.insert(unzGetOffset64(zip_)).second) return ReadStatus::Damaged;
+        unz_file_info64 info{};
+        if (unzGetCurrentFileInfo64(zip_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+            return ReadStatus::Damaged;
+        }
+        if (info.flag & 1) return ReadStatus::Encrypted;
+        // minizip inflates no more than the size the archive states (a part that would inflate
+        // further fails its check), so the stated sizes are what the limit is kept on.
+        if (info.uncompressed_size > static_cast<ZPOS64_T>(kMaxInflatedBytes - inflated_)) {
+            return ReadStatus::TooLarge;
+        }
+        inflated_ += static_cast<std::int64_t>(info.uncompressed_size);
+        XmlParse xml(handler);
+        if (!xml.isReady()) return ReadStatus::TooLarge;
+        if (unzOpenCurrentFile(zip_) != UNZ_OK) return ReadStatus::Damaged;
+        ReadStatus status = ReadStatus::Ok;
+        for (int n = -1; n != 0 && status == ReadStatus::Ok;) {
+            void* buffer = xml.buffer(kFeedBytes);
+            if (!buffer) {
+                status = ReadStatus::TooLarge;
+                break;
+            }
+            n = unzReadCurrentFile(zip_, buffer, kFeedBytes);
+            status = n < 0 ? ReadStatus::Damaged : xml.parse(n);
+        }
+        const int closed = unzCloseCurrentFile(zip_);  // reports a CRC mismatch
+        if (status == ReadStatus::Ok && closed != UNZ_OK) status = ReadStatus::Damaged;
+        return status;
+    }
+
+private:
+    unzFile zip_;
+    std::int64_t inflated_ = 0;  // stated sizes of the parts inflated so far
+    std::set<ZPOS64_T> inflatedParts_;  // by the part's place in the archive's directory
+};
 
 // "_xHHHH_" stands for a character XML cannot carry (a control character) or for itself.
 std::string decodeEscapes(std::string_view s) {
@@ -254,6 +301,8 @@ public:
     }
     void end(std::string_view name) override {
         if (name == "si") {
+            // No sheet can use more strings than it may hold cells.
+            if (strings.size() == kMaxCells) stop = ReadStatus::TooLarge;
             strings.push_back(decodeEscapes(current_));
             inItem_ = false;
         } else if (name == "rPh") {
@@ -328,11 +377,18 @@ private:
     bool inCellXfs_ = false;
 };
 
+// What the cells of the sheets read so far hold: a shared string costs its bytes in every cell
+// that uses it, so a few short parts could otherwise fill the memory.
+struct Held {
+    std::size_t cells = 0;
+    std::int64_t textBytes = 0;
+};
+
 class SheetHandler : public XmlHandler {
 public:
     SheetHandler(Worksheet& sheet, const std::vector<std::string>& strings, const std::vector<bool>& dateStyle,
-                 bool date1904, std::size_t& cellsSoFar)
-        : sheet_(sheet), strings_(strings), dateStyle_(dateStyle), date1904_(date1904), cells_(cellsSoFar) {}
+                 bool date1904, Held& held)
+        : sheet_(sheet), strings_(strings), dateStyle_(dateStyle), date1904_(date1904), held_(held) {}
 
     void start(std::string_view name, const char** attrs) override {
         if (name == "row") {
@@ -426,7 +482,8 @@ private:
                 cell = Cell::ofNumber(v);
             }
         }
-        if (++cells_ > kMaxCells) {
+        held_.textBytes += static_cast<std::int64_t>(cell.text.size());
+        if (++held_.cells > kMaxCells || held_.textBytes > kMaxCellTextBytes) {
             stop = ReadStatus::TooLarge;
             return;
         }
@@ -437,7 +494,7 @@ private:
     const std::vector<std::string>& strings_;
     const std::vector<bool>& dateStyle_;
     bool date1904_;
-    std::size_t& cells_;
+    Held& held_;
     int row_ = 0, column_ = 0, style_ = 0, phonetic_ = 0;
     bool inCell_ = false, inValue_ = false, inText_ = false;
     std::string type_, value_, inline_;
@@ -454,25 +511,24 @@ ReadResult readXlsx(const std::string& path, std::vector<Worksheet>& sheets) {
     ZipArchive zip(path);
     if (!zip.isOpen()) return fail(ReadStatus::Damaged);
 
-    std::string data;
+    // The package relationships may be missing or unreadable: the workbook is then where every
+    // producer puts it. Only a part too large stops the read here.
     std::string workbookPart = "xl/workbook.xml";
-    if (zip.read("_rels/.rels", data) == ReadStatus::Ok) {
-        RelationshipsHandler rels;
-        if (parseXml(data, rels) == ReadStatus::Ok) {
-            for (const auto& [id, rel] : rels.byId) {
-                if (endsWith(rel.type, "/officeDocument")) workbookPart = resolvePart("", rel.target);
-            }
+    RelationshipsHandler package;
+    ReadStatus s = zip.parse("_rels/.rels", package);
+    if (s == ReadStatus::TooLarge) return fail(s);
+    if (s == ReadStatus::Ok) {
+        for (const auto& [id, rel] : package.byId) {
+            if (endsWith(rel.type, "/officeDocument")) workbookPart = resolvePart("", rel.target);
         }
     }
 
-    ReadStatus s = zip.read(workbookPart, data);
-    if (s != ReadStatus::Ok) return fail(s == ReadStatus::NotFound ? ReadStatus::NotSpreadsheet : s);
     WorkbookHandler workbook;
-    if ((s = parseXml(data, workbook)) != ReadStatus::Ok) return fail(s);
+    s = zip.parse(workbookPart, workbook);
+    if (s != ReadStatus::Ok) return fail(s == ReadStatus::NotFound ? ReadStatus::NotSpreadsheet : s);
 
-    if ((s = zip.read(relsOf(workbookPart), data)) != ReadStatus::Ok) return fail(required(s));
     RelationshipsHandler rels;
-    if ((s = parseXml(data, rels)) != ReadStatus::Ok) return fail(s);
+    if ((s = zip.parse(relsOf(workbookPart), rels)) != ReadStatus::Ok) return fail(required(s));
 
     const std::string folder = folderOf(workbookPart);
     SharedStringsHandler strings;
@@ -482,23 +538,22 @@ ReadResult readXlsx(const std::string& path, std::vector<Worksheet>& sheets) {
         if (endsWith(rel.type, "/sharedStrings")) handler = &strings;
         else if (endsWith(rel.type, "/styles")) handler = &styles;
         if (!handler) continue;
-        s = zip.read(resolvePart(folder, rel.target), data);
+        s = zip.parse(resolvePart(folder, rel.target), *handler);
         if (s == ReadStatus::NotFound) continue;  // named but absent: read as if not named
-        if (s != ReadStatus::Ok || (s = parseXml(data, *handler)) != ReadStatus::Ok) return fail(s);
+        if (s != ReadStatus::Ok) return fail(s);
     }
 
-    std::size_t cells = 0;
+    Held held;
     std::vector<Worksheet> read;
     for (const SheetEntry& entry : workbook.sheets) {
         auto rel = rels.byId.find(entry.relId);
         if (rel == rels.byId.end()) return fail(ReadStatus::Damaged);
         if (!endsWith(rel->second.type, "/worksheet")) continue;  // chart and dialog sheets
-        if ((s = zip.read(resolvePart(folder, rel->second.target), data)) != ReadStatus::Ok) {
+        read.emplace_back(entry.name);
+        SheetHandler handler(read.back(), strings.strings, styles.dateStyle, workbook.date1904, held);
+        if ((s = zip.parse(resolvePart(folder, rel->second.target), handler)) != ReadStatus::Ok) {
             return fail(required(s));
         }
-        read.emplace_back(entry.name);
-        SheetHandler handler(read.back(), strings.strings, styles.dateStyle, workbook.date1904, cells);
-        if ((s = parseXml(data, handler)) != ReadStatus::Ok) return fail(s);
     }
     if (read.empty()) return fail(ReadStatus::Damaged);
     sheets = std::move(read);

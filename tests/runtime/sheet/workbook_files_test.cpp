@@ -395,28 +395,138 @@ TEST_F(WorkbookFiles, AnXlsThatCrashesTheParserIsReportedAsDamaged) {
     EXPECT_EQ(book.sheetCount(), 2);
 }
 
-TEST_F(WorkbookFiles, AnOversizedPartIsRefusedWithoutReadingItAll) {
-    // A sheet part one byte over the limit, mostly blanks: small packed, huge unpacked.
-    zipFile z = zipOpen64(path("big.xlsx").c_str(), APPEND_STATUS_CREATE);
-    ASSERT_NE(z, nullptr);
-    for (const auto& [part, data] : package("")) {
-        if (part == "xl/worksheets/sheet1.xml") continue;
-        ASSERT_EQ(zipOpenNewFileInZip64(z, part.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, 1, 1),
-                  ZIP_OK);
-        ASSERT_EQ(zipWriteInFileInZip(z, data.data(), static_cast<unsigned>(data.size())), ZIP_OK);
-        ASSERT_EQ(zipCloseFileInZip(z), ZIP_OK);
-    }
-    ASSERT_EQ(zipOpenNewFileInZip64(z, "xl/worksheets/sheet1.xml", nullptr, nullptr, 0, nullptr, 0, nullptr,
-                                    Z_DEFLATED, 1, 1),
+// A part made of `head`, `unit` repeated `times` and `tail`, deflated the way a crafted file is
+// made: the unit is deflated once after a full flush and its bytes repeated, so a part that
+// inflates to hundreds of megabytes takes milliseconds to write.
+struct Bomb {
+    std::string head, unit;
+    int times = 0;
+    std::string tail;
+};
+
+void writeBombPart(zipFile z, const std::string& name, const Bomb& bomb) {
+    z_stream d{};
+    ASSERT_EQ(deflateInit2(&d, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    const auto deflated = [&d](const std::string& in, int flush) {
+        std::string out(deflateBound(&d, in.size()) + 64, '\0');
+        d.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+        d.avail_in = static_cast<uInt>(in.size());
+        d.next_out = reinterpret_cast<Bytef*>(out.data());
+        d.avail_out = static_cast<uInt>(out.size());
+        deflate(&d, flush);
+        out.resize(out.size() - d.avail_out);
+        return out;
+    };
+    const std::string head = deflated(bomb.head, Z_FULL_FLUSH);
+    const std::string unit = deflated(bomb.unit, Z_FULL_FLUSH);
+    const std::string tail = deflated(bomb.tail, Z_FINISH);
+    deflateEnd(&d);
+
+    const auto crcOf = [](const std::string& s) {
+        return crc32(0, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size()));
+    };
+    uLong crc = crcOf(bomb.head);
+    const uLong unitCrc = crcOf(bomb.unit);
+    for (int i = 0; i < bomb.times; ++i) crc = crc32_combine(crc, unitCrc, static_cast<z_off_t>(bomb.unit.size()));
+    crc = crc32_combine(crc, crcOf(bomb.tail), static_cast<z_off_t>(bomb.tail.size()));
+    const ZPOS64_T size = bomb.head.size() + static_cast<ZPOS64_T>(bomb.times) * bomb.unit.size() + bomb.tail.size();
+
+    ASSERT_EQ(zipOpenNewFileInZip2_64(z, name.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                      Z_BEST_COMPRESSION, 1, 1),
               ZIP_OK);
-    const std::string chunk(1 << 20, ' ');
-    for (std::int64_t written = 0; written <= sheet::kMaxPartBytes; written += static_cast<std::int64_t>(chunk.size())) {
-        ASSERT_EQ(zipWriteInFileInZip(z, chunk.data(), static_cast<unsigned>(chunk.size())), ZIP_OK);
+    ASSERT_EQ(zipWriteInFileInZip(z, head.data(), static_cast<unsigned>(head.size())), ZIP_OK);
+    for (int i = 0; i < bomb.times; ++i) {
+        ASSERT_EQ(zipWriteInFileInZip(z, unit.data(), static_cast<unsigned>(unit.size())), ZIP_OK);
     }
-    ASSERT_EQ(zipCloseFileInZip(z), ZIP_OK);
-    ASSERT_EQ(zipClose(z, nullptr), ZIP_OK);
-    sheet::Workbook book;
-    EXPECT_EQ(sheet::openWorkbook(path("big.xlsx"), book).status, sheet::ReadStatus::TooLarge);
+    ASSERT_EQ(zipWriteInFileInZip(z, tail.data(), static_cast<unsigned>(tail.size())), ZIP_OK);
+    ASSERT_EQ(zipCloseFileInZipRaw64(z, size, crc), ZIP_OK);
+}
+
+TEST_F(WorkbookFiles, AWorkbookInflatingBeyondTheLimitsIsRefusedWithAMessage) {
+    const std::string sheetHead =
+        R"(<?xml version="1.0"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)";
+    const std::string sheetTail = "</sheetData></worksheet>";
+    const std::string megabyteOfBlanks(1 << 20, ' ');
+    std::string megabyteOfTags;
+    while (megabyteOfTags.size() < (1u << 20)) megabyteOfTags += "<x a=\"" + std::string(1000, 'a') + "\"/>";
+    std::string thousandStrings;
+    for (int i = 0; i < 1000; ++i) thousandStrings += "<si/>";
+    const std::string string1 = "<si><t>" + std::string(1 << 20, 'a') + "</t></si>";
+    std::string row1 = "<row r=\"1\">";
+    for (int c = 0; c < 100; ++c) row1 += R"(<c t="s"><v>0</v></c>)";
+    row1 += "</row>";
+
+    // Each with the parts that make it too large in place of the plain ones.
+    const struct {
+        const char* name;
+        std::vector<std::pair<std::string, Bomb>> parts;
+    } cases[] = {
+        // 200 MB of blanks in about 200 KB.
+        {"blanks.xlsx", {{"xl/worksheets/sheet1.xml", {sheetHead, megabyteOfBlanks, 200, sheetTail}}}},
+        // Within the total, but blanks that no row could need.
+        {"blank.xlsx", {{"xl/worksheets/sheet1.xml", {sheetHead, megabyteOfBlanks, 60, sheetTail}}}},
+        // Markup all through, 40 MB and 30 MB: the two parts together go beyond the total.
+        {"markup.xlsx",
+         {{"xl/sharedStrings.xml", {"<sst>", megabyteOfTags, 40, "</sst>"}},
+          {"xl/worksheets/sheet1.xml", {sheetHead, megabyteOfTags, 30, sheetTail}}}},
+        // After a megabyte of markup, one tag of 2 MB, which the parser would hold whole and scan
+        // again with every chunk that does not complete it.
+        {"tag.xlsx",
+         {{"xl/worksheets/sheet1.xml",
+           {sheetHead + megabyteOfTags + "<x a=\"", std::string(1 << 20, 'a'), 2, "\"/>" + sheetTail}}}},
+        // A shared string of 1 MB in a hundred cells: 100 MB of cell text from 1 MB inflated.
+        {"shared.xlsx", {{"xl/sharedStrings.xml", {"<sst>", string1, 1, "</sst>"}}}},
+        // More shared strings than cells may be held, each an empty one.
+        {"strings.xlsx",
+         {{"xl/sharedStrings.xml", {"<sst>", thousandStrings, static_cast<int>(sheet::kMaxCells / 1000 + 1), "</sst>"}}}},
+    };
+    for (const auto& c : cases) {
+        zipFile z = zipOpen64(path(c.name).c_str(), APPEND_STATUS_CREATE);
+        ASSERT_NE(z, nullptr);
+        for (const auto& [part, data] : package(row1, "<sst/>")) {
+            if (std::any_of(c.parts.begin(), c.parts.end(), [&](const auto& p) { return p.first == part; })) continue;
+            ASSERT_EQ(zipOpenNewFileInZip64(z, part.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                            Z_DEFAULT_COMPRESSION, 1),
+                      ZIP_OK);
+            ASSERT_EQ(zipWriteInFileInZip(z, data.data(), static_cast<unsigned>(data.size())), ZIP_OK);
+            ASSERT_EQ(zipCloseFileInZip(z), ZIP_OK);
+        }
+        for (const auto& [part, bomb] : c.parts) writeBombPart(z, part, bomb);
+        ASSERT_EQ(zipClose(z, nullptr), ZIP_OK);
+
+        sheet::Workbook book(2);
+        const sheet::ReadResult read = sheet::openWorkbook(path(c.name), book);
+        EXPECT_EQ(read.status, sheet::ReadStatus::TooLarge) << c.name;
+        EXPECT_NE(read.message.find("太大"), std::string::npos) << c.name;
+        EXPECT_EQ(book.sheetCount(), 2) << c.name;
+    }
+    EXPECT_LT(fs::file_size(path("blanks.xlsx")), 250u * 1024) << "the workbook of 200 MB blanks is small";
+}
+
+TEST_F(WorkbookFiles, APartNamedByTwoSheetsIsDamagedAndALargeTidyPartStillReads) {
+    auto twice = package(R"(<x:row r="1"><x:c r="A1" t="inlineStr"><x:is><x:t>一</x:t></x:is></x:c></x:row>)");
+    for (auto& [part, data] : twice) {
+        if (part != "xl/workbook.xml") continue;
+        const std::string one = R"(<x:sheet name="SHEET1" sheetId="1" r:id="rId1"/>)";
+        data.replace(data.find(one), one.size(), one + R"(<x:sheet name="again" sheetId="2" r:id="rId1"/>)");
+    }
+    writeZip("twice.xlsx", twice);
+    sheet::Workbook book(2);
+    EXPECT_EQ(sheet::openWorkbook(path("twice.xlsx"), book).status, sheet::ReadStatus::Damaged);
+
+    // 40,000 rows laid out one element a line with deep indentation: as many blanks as markup.
+    std::string rows;
+    for (int r = 1; r <= 40000; ++r) {
+        const std::string n = std::to_string(r);
+        rows += "\n        <x:row r=\"" + n + "\">\n            <x:c r=\"A" + n +
+                "\">\n                <x:v>" + n + "</x:v>\n            </x:c>\n        </x:row>";
+    }
+    ASSERT_GT(rows.size(), 4u << 20);
+    writeZip("tidy.xlsx", package(rows));
+    const sheet::ReadResult read = sheet::openWorkbook(path("tidy.xlsx"), book);
+    ASSERT_TRUE(read.ok()) << read.message;
+    EXPECT_EQ(book.sheet(1)->usedSize().rows, 40000);
+    EXPECT_EQ(book.sheet(1)->cell(40000, 1).asText(), "40000");
 }
 
 }  // namespace
