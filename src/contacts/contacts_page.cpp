@@ -137,16 +137,16 @@ void filterContacts(const char* fileName, std::initializer_list<const char*> ini
     const std::string path = folder + fileName;
     traces().erase(path);
     // Closed even when its file has gone: a table still open under the path could not be opened
-    // again, and the appends below would then go elsewhere.
+    // again, and the appends below would then go elsewhere. The file goes with its log, which a
+    // new table under the name would otherwise take for its own: a group left open by the last
+    // session keeps its rows there.
     if (st::isDatabaseOpen(path) && st::selectDatabase(path)) st::closeDatabase();
-    if (runtime::fileExists(path)) runtime::deleteFile(path);
+    st::deleteTableFile(path);
     st::selectDatabase(kStore);
     if (!st::copyDatabaseStructure(path)) {
         ui::showMessageBox("复制结构失败");
         return;
     }
-    // Before anything is copied in; the store's journal beside it takes the file's mode.
-    runtime::makeFilePrivate(path);
     // Should the copy not open, lxr35 would still be current: nothing may be appended then.
     if (!openCopy(path)) {
         st::selectDatabase(kStore);
@@ -401,7 +401,7 @@ void deleteLetterGroupTables() {
         const std::string path = folder + file;
         traces().erase(path);
         if (st::isDatabaseOpen(path) && st::selectDatabase(path)) st::closeDatabase();
-        runtime::deleteFile(path);
+        st::deleteTableFile(path);
     }
     st::selectDatabase(kStore);
 }

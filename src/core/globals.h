@@ -17,7 +17,7 @@ extern int hotkeyKeyCode;                      // virtual-key code
 extern std::string hotkeyDisplayText;
 extern runtime::DateTime periodicItemStartDate;
 extern int hotkeyId;
-extern bool encryptedFlag;                     // whether the diary file was protected at start
+extern bool encryptedFlag;                     // whether the store files were protected at start
 extern std::string startupPassword;            // typed at start-up, kept for the program's life
 extern std::string minimiseMode;               // "0" tray icon, anything else the top-edge bar
 

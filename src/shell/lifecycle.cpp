@@ -20,22 +20,41 @@ namespace shell {
 namespace ui = runtime::ui;
 
 void ensureSingleInstance() {
-    // A guard that cannot be made is not examined: the program goes on without it.
-    if (runtime::acquireNamedLock("quillarborv35") == runtime::NamedLock::HeldElsewhere) {
-        ui::showMessageBox("不要重复运行本程序，否则可能损坏数据库!", ui::kMbIconWarning, "警告！");
-        ui::endProgram(0);
+    std::string place;
+    switch (runtime::acquireNamedLock("quillarborv35", core::programPath("/data"), place)) {
+        case runtime::NamedLock::HeldElsewhere:
+            ui::showMessageBox("不要重复运行本程序，否则可能损坏数据库!", ui::kMbIconWarning, "警告！");
+            ui::endProgram(0);
+            break;
+        case runtime::NamedLock::ForeignPlace:
+            // Whoever owns the place could hold the guard for us, and a second instance would
+            // then start unwarned: no start is safer than that.
+            ui::showMessageBox("用于防止重复运行的文件夹不属于当前用户，或者其他用户也可以写入：" + place +
+                                   "\n无法确认本程序是否已在运行。为防止损坏数据库，程序将退出。",
+                               ui::kMbIconWarning, "警告！");
+            ui::endProgram(0);
+            break;
+        case runtime::NamedLock::Acquired:
+        case runtime::NamedLock::Unavailable:
+            // A guard that cannot be made is not examined: the program goes on without it.
+            break;
     }
 }
 
 namespace {
-// Whole-file writes killed midway leave their temporary files. Only names of their pattern go,
-// and only in our own folders: the program folder may be any folder of the user's, so there only
-// the settings file's.
+// Whole-file writes killed midway leave their temporary files, and the table store's interrupted
+// operations their journals and half-built tables. Only names of their patterns go, and only in
+// our own folders: the program folder may be any folder of the user's, so there only the settings
+// file's.
 void removeLeftOverTemporaries() {
+    const std::string data = core::programPath("/data");
+    const std::string temp = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp);
     runtime::removeStaleWriteTemporaries(core::programPath(""), {"config.ini"});
-    runtime::removeStaleWriteTemporaries(core::programPath("/data"));
+    runtime::removeStaleWriteTemporaries(data);
     runtime::removeStaleWriteTemporaries(core::programPath("/pic"));
-    runtime::removeStaleWriteTemporaries(runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp));
+    runtime::removeStaleWriteTemporaries(temp);
+    runtime::store::removeInterruptedLeftovers(data);
+    runtime::store::removeInterruptedLeftovers(temp);
 }
 
 DayViews& dayViews() {

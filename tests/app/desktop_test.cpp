@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "runtime/ui/control_registry.h"
+#include "core/stores.h"
 #include "support/shell_fixture.h"
 
 // Xlib's macros (Bool, Status, None...) clash with Qt's names: its headers come last.
@@ -107,16 +108,25 @@ protected:
 
     // Starts the program in a fresh folder with that config.ini and those message-box answers.
     void start(const std::string& config, const std::string& answers = {}) {
+        makeFolder();
+        if (!config.empty()) std::ofstream(folder_ + "/config.ini", std::ios::binary) << config;
+        launch(answers);
+    }
+    void makeFolder() {
         folder_ = makeTempFolder("qb_desktop");
         run_ = makeTempFolder("qb_desktop_run");
         chmod(run_.c_str(), 0700);
         std::filesystem::copy_file(QB_EXECUTABLE, folder_ + "/quillarbor");
-        if (!config.empty()) std::ofstream(folder_ + "/config.ini", std::ios::binary) << config;
+    }
+    // Starts the program in the folder as it is, answering input boxes with `inputs`.
+    void launch(const std::string& answers, const std::string& inputs = {}) {
+        exited_ = false;
         pid_ = fork();
         if (pid_ == 0) {
             setenv("XDG_RUNTIME_DIR", run_.c_str(), 1);
             setenv("QUILLARBOR_DIALOG_LOG", (folder_ + "/dialogs.log").c_str(), 1);
             setenv("QUILLARBOR_DIALOG_ANSWERS", answers.c_str(), 1);
+            if (!inputs.empty()) setenv("QUILLARBOR_DIALOG_INPUTS", inputs.c_str(), 1);
             const int err = open((folder_ + "/stderr.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (err >= 0) dup2(err, 2);
             const std::string exe = folder_ + "/quillarbor";
@@ -476,6 +486,88 @@ TEST_F(X11Desktop, ASecondClickOnASelectedResultLineMovesTheCalendarAgain) {
 
     click(line);
     EXPECT_TRUE(waitUntil([&] { return shot("月历") == followed; })) << "the second click was not followed";
+}
+
+// Three sessions in one program folder, each pressing "A-D" and quitting as the user does, which
+// leaves the group's table open with its log: every session's group lists each matching contact
+// once, unprotected and protected, and a name typed into the group in the third reaches lxr35.
+TEST_F(X11Desktop, ALetterGroupListsEachContactOnceSessionAfterSession) {
+    const std::vector<std::string> group = {"阿强", "白云", "蔡明", "陈晨", "邓丽", "杜甫"};
+    for (const std::string password : {"", "秘密"}) {
+        SCOPED_TRACE(password.empty() ? "unprotected" : "protected");
+        const std::optional<std::string_view> key =
+            password.empty() ? std::nullopt : std::optional<std::string_view>(password);
+        if (!folder_.empty()) {
+            std::filesystem::remove_all(folder_);
+            std::filesystem::remove_all(run_);
+        }
+        makeFolder();
+        const std::string data = folder_ + "/data";
+        ASSERT_TRUE(std::filesystem::create_directory(data));
+        for (const char* f : {"rz35.edb", "rz35.edt", "tx35.edb", "bw35.edb", "bw35.edt", "lxr35.edb"}) {
+            ASSERT_TRUE(core::writeTemplate(f, data + "/" + f));
+        }
+        ASSERT_TRUE(st::openDatabase(data + "/lxr35.edb"));
+        for (const char* name : {"张三", "邓丽", "阿强", "Tom", "白云", "陈晨", "蔡明", "杜甫"}) {
+            ASSERT_TRUE(st::addRecord({st::Value{std::string(name)}, st::Value{std::string("1")}}));
+        }
+        st::closeAllDatabases();
+        if (key) {
+            for (const char* store : {"rz35", "tx35", "bw35", "lxr35"}) {
+                ASSERT_TRUE(st::openDatabase(data + "/" + store + ".edb"));
+                ASSERT_TRUE(st::setDatabasePassword(password));
+            }
+            st::closeAllDatabases();
+        }
+        // The group as the session left it: its table and log, read from a copy.
+        const auto groupNames = [&] {
+            const std::string copy = folder_ + "/inspect";
+            std::filesystem::create_directory(copy);
+            for (const char* f : {"ad.edb", "ad.edb-wal"}) {
+                const std::string from = run_ + "/quillarbor-temp/" + f;
+                if (std::filesystem::exists(from)) std::filesystem::copy_file(from, copy + "/" + f);
+            }
+            std::vector<std::string> names;
+            if (st::openDatabase(copy + "/ad.edb", key)) {
+                for (int n = 1; n <= st::getRecordCount(); ++n) {
+                    st::goToRecord(n);
+                    names.push_back(st::valueText(st::readField("姓名")));
+                }
+            }
+            st::closeAllDatabases();
+            std::filesystem::remove_all(copy);
+            return names;
+        };
+        for (int session = 1; session <= 3; ++session) {
+            SCOPED_TRACE("session " + std::to_string(session));
+            launch("0", password);
+            click(tab("选择夹右侧", 3));
+            click(control("按钮_ad"));
+            if (session == 3) {
+                // The first row's name cell: a key starts the edit, Return commits it.
+                const QRect view = layout_.rectOf("表格_人脉");
+                click(onScreen(main_, QPoint(view.left() + 40, view.top() + 36)));
+                type("lee");
+                keys({XK_Return});
+            }
+            closeBox(main_);
+            waitForExit();
+            ASSERT_TRUE(exited_ && WIFEXITED(status_) && WEXITSTATUS(status_) == 0) << describeStatus();
+            EXPECT_EQ(readWhole(folder_ + "/stderr.log").find("Sanitizer"), std::string::npos);
+            EXPECT_EQ(dialogLog().find("无法"), std::string::npos) << dialogLog();
+            std::vector<std::string> expected = group;
+            if (session == 3) expected[0] = "lee";
+            EXPECT_EQ(groupNames(), expected);
+        }
+        ASSERT_TRUE(st::openDatabase(data + "/lxr35.edb", key));
+        std::vector<std::string> names;
+        for (int n = 1; n <= st::getRecordCount(); ++n) {
+            st::goToRecord(n);
+            names.push_back(st::valueText(st::readField("姓名")));
+        }
+        st::closeAllDatabases();
+        EXPECT_EQ(names, (std::vector<std::string>{"张三", "邓丽", "lee", "Tom", "白云", "陈晨", "蔡明", "杜甫"}));
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The day page: diary writing at every keystroke, choosing dates by calendar, wheel, "回到今日".
 #include "pages_fixture.h"
+#include "support/flush_counter.h"
 
 namespace pages {
 namespace {
@@ -183,6 +184,28 @@ TEST_F(DiaryWriting, AUserClickOnTheCalendarShowsThatDay) {
     QTest::mouseClick(cal, Qt::LeftButton, {}, cal->cellRect(row, column).center());
     EXPECT_EQ(ui::getText(kMain, "编辑框_本日志"), "spring");
     EXPECT_EQ(ui::getText(kMain, "分组框_今日志"), "日志-2024年3月20日");
+}
+
+// Showing a day writes its text into the box, whose change writes it back into the store: the same
+// text, which commits nothing. Moving the calendar over fifty days of a protected diary makes no
+// flush.
+class ProtectedDiary : public CalendarPages {
+protected:
+    void SetUp() override {
+        protectWith_ = "日记的密码";
+        CalendarPages::SetUp();
+    }
+};
+
+TEST_F(ProtectedDiary, MovingTheCalendarOverFiftyDaysWritesNothing) {
+    for (int d = 0; d < 50; ++d) addDiary(DateTime{at(2024, 2, 1).days + d}, "第" + std::to_string(d) + "天的日记");
+    startOnToday();
+    const int before = qbtest::flushes();
+    for (int d = 0; d < 50; ++d) {
+        choose(DateTime{at(2024, 2, 1).days + d});
+        ASSERT_EQ(ui::getText(kMain, "编辑框_本日志"), "第" + std::to_string(d) + "天的日记");
+    }
+    EXPECT_EQ(qbtest::flushes(), before);
 }
 
 void turnWheel(int angle) {

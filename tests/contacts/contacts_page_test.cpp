@@ -14,8 +14,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <random>
+#include <regex>
 #include <thread>
 
+#include "shell/lifecycle.h"
 #include "support/main_window_fixture.h"
 #include "shell/protection.h"
 
@@ -219,6 +221,18 @@ TEST_F(ContactsPageTest, AnEditUnderAGroupKilledAtAnyMomentLeavesBothFilesWhole)
     closeBoth();
     ASSERT_TRUE(st::openDatabase(storeFile()));
     EXPECT_EQ(namesOf("lxr35"), (Names{"白云"}));
+
+    // One normal start after the kills leaves the stores, the group's table and their logs alone.
+    ui::resetForTesting();
+    st::closeAllDatabases();
+    shell::bindShellHandlers();
+    ASSERT_TRUE(start());
+    const std::regex ours(R"((rz35\.edb|rz35\.edt|tx35\.edb|bw35\.edb|bw35\.edt|lxr35\.edb|ad\.edb)(-wal)?)");
+    for (const std::string& folder : {path("/data"), runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp)}) {
+        for (const auto& e : std::filesystem::directory_iterator(folder)) {
+            EXPECT_TRUE(std::regex_match(e.path().filename().string(), ours)) << e.path();
+        }
+    }
 }
 
 TEST_F(ContactsPageTest, NamesLandUnderTheLettersAChineseReaderLooksUnder) {

@@ -265,6 +265,32 @@ TEST_F(ExportTest, EverythingGoesOutInStoreOrder) {
                                              {"李四", "999", "abc 重名"}}));
 }
 
+// A delete killed between its mark and its pack leaves the record marked. The next start completes
+// the pack: the record is in none of the overview, the search and the export.
+TEST_F(ExportTest, ARecordLeftMarkedByAKilledDeleteIsGoneAfterTheNextStart) {
+    addDiary(makeDate(2024, 5, 1), "留下的日记");
+    addDiary(makeDate(2024, 5, 2), "删掉的日记 abc");
+    addContact("李四", "1");
+    addContact("王五", "2", "删掉 abc");
+    for (const char* store : {"rz35", "lxr35"}) {
+        ASSERT_TRUE(st::selectDatabase(store) && st::goToRecord(2) && st::deleteRecords()) << store;
+    }
+    st::closeAllDatabases();
+    core::createMissingDataFiles();
+    core::detectEncryption();
+    core::openTables();
+    core::bindDataProviders();
+    EXPECT_EQ(ui::getInt(kMain, "表格_日志一览", "rowCount"), 1);
+    EXPECT_EQ(ui::getInt(kMain, "表格_人脉", "rowCount"), 1);
+    searchFor("abc");
+    EXPECT_EQ(ui::getListItemText(kMain, "列表框_日志搜索结果", 0), "未找到！");
+    EXPECT_EQ(ui::getListItemText(kMain, "列表框_人脉搜索结果", 0), "未找到！");
+    click("按钮_导出全库");
+    const sheet::Workbook book = exported();
+    EXPECT_EQ(cellsOf(*book.sheet(1)), (Rows{{"日期", "日志"}, {"2024年5月1日", "留下的日记"}}));
+    EXPECT_EQ(cellsOf(*book.sheet(4)), (Rows{{"姓名", "电话", "备注"}, {"李四", "1", ""}}));
+}
+
 TEST_F(ExportTest, EmptyStoresGiveHeaderRowsAlone) {
     click("按钮_导出全库");
     const sheet::Workbook book = exported();

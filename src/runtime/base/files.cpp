@@ -215,6 +215,37 @@ bool makeFilePrivate(const std::string& path) {
     return ok;
 }
 
+bool makeFolderPrivate(const std::string& path) {
+    if (path.empty()) return false;
+    ::mkdir(path.c_str(), 0700);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st{};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+    if (ok && (st.st_mode & 077) != 0) ok = ::fchmod(fd, st.st_mode & 0700) == 0;
+    ::close(fd);
+    return ok;
+}
+
+int makeFilesPrivate(const std::string& folder) {
+    DIR* dir = folder.empty() ? nullptr : ::opendir(folder.c_str());
+    if (dir == nullptr) return 0;
+    const std::string prefix = folder.back() == '/' ? folder : folder + "/";
+    int tightened = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const int fd = ::open((prefix + entry->d_name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st{};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 &&
+            ::fchmod(fd, st.st_mode & 0600) == 0) {
+            ++tightened;
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return tightened;
+}
+
 bool createDirectory(const std::string& path) { return !path.empty() && ::mkdir(path.c_str(), 0777) == 0; }
 
 void sleepMilliseconds(int ms) {

@@ -30,6 +30,13 @@ bool deleteFile(const std::string& path);
 bool moveFileNoReplace(const std::string& from, const std::string& to);
 // Makes the file readable and writable by its owner alone (0600).
 bool makeFilePrivate(const std::string& path);
+// Creates the folder for its owner alone (0700), or closes a folder of this user's that is open
+// to others; a link to a folder is followed (the user may keep a folder elsewhere). False when
+// the folder is not there or not this user's afterwards.
+bool makeFolderPrivate(const std::string& path);
+// Makes every regular file of this user's directly in `folder` readable and writable by its owner
+// alone; links are left alone. Answers how many it had to close.
+int makeFilesPrivate(const std::string& folder);
 // Removes what whole-file writes killed midway left in `folder`: regular files of ours named
 // "<name>.tmp-XXXXXX" (six letters or digits) that no write in progress holds, for each name
 // of `names`, or for any name when `names` is empty. Answers how many went.

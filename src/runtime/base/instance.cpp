@@ -7,32 +7,46 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <string>
+
+#include "runtime/base/files.h"
 
 namespace runtime {
 namespace {
 
-std::string lockFolder() {
+// The user's runtime folder, when the session has one; empty otherwise.
+std::string runtimeFolder() {
     const char* xdg = std::getenv("XDG_RUNTIME_DIR");
-    if (xdg && *xdg && ::access(xdg, W_OK) == 0) return xdg;
-    std::string dir = "/tmp/quillarbor-" + std::to_string(::getuid());
-    ::mkdir(dir.c_str(), 0700);
-    struct stat st{};
-    // Refuse a folder someone else made for us: it could hand our lock to them.
-    if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return {};
-    return dir;
+    struct stat st {};
+    if (!xdg || *xdg != '/' || ::stat(xdg, &st) != 0) return {};
+    return xdg;
+}
+
+// A folder of this user's that no one else may write into (a link to one is the user's choice).
+bool ownFolder(const std::string& folder) {
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 }  // namespace
 
-NamedLock acquireNamedLock(std::string_view name) {
-    std::string folder = lockFolder();
-    if (folder.empty()) return NamedLock::Unavailable;
-    std::string path = folder + "/" + std::string(name) + ".lock";
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return NamedLock::Unavailable;
+NamedLock acquireNamedLock(std::string_view name, const std::string& fallbackFolder, std::string& place) {
+    place = runtimeFolder();
+    if (place.empty()) {
+        place = fallbackFolder;
+        makeFolderPrivate(place);
+    }
+    if (!ownFolder(place)) return NamedLock::ForeignPlace;
+    const std::string path = place + "/" + std::string(name) + ".lock";
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    if (fd < 0) return errno == ELOOP ? NamedLock::ForeignPlace : NamedLock::Unavailable;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        ::close(fd);
+        return NamedLock::ForeignPlace;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return NamedLock::Acquired;  // fd stays open: the lock lives on
-    int err = errno;
+    const int err = errno;
     ::close(fd);
     return err == EWOULDBLOCK ? NamedLock::HeldElsewhere : NamedLock::Unavailable;
 }

@@ -28,6 +28,7 @@ struct Registry {
     std::vector<std::unique_ptr<TableFile>> tables;
     TableFile* current = nullptr;
     std::string lastError;
+    detail::Refusal refusal{OpenFailure::None, {}};
     std::map<int, std::function<void(Table*)>> closeListeners;
     int nextListener = 1;
 };
@@ -147,9 +148,19 @@ bool createBlankCompanion(const std::string& edtPath) {
     return detail::createBlankCompanion(normalizePath(edtPath), error) || fail(error);
 }
 
+bool deleteTableFile(const std::string& path) {
+    const std::string full = normalizePath(path);
+    if (isDatabaseOpen(full)) return fail("表文件正在使用，无法删除：" + full);
+    const bool gone = detail::deleteWithSideFiles(full) && detail::deleteWithSideFiles(detail::companionPath(full));
+    return gone || fail("无法删除表文件：" + full);
+}
+
+int removeInterruptedLeftovers(const std::string& folder) { return detail::removeInterruptedLeftovers(folder); }
+
 bool openDatabase(const std::string& path, std::optional<std::string_view> password) {
     Registry& r = registry();
     const std::string full = normalizePath(path);
+    r.refusal = {OpenFailure::Other, full};
     for (auto& t : r.tables) {
         if (t->path() == full) return fail("表文件已经打开：" + full);
     }
@@ -158,8 +169,9 @@ bool openDatabase(const std::string& path, std::optional<std::string_view> passw
         if (t->storeName() == name) return fail("已有同名的表打开：" + name);
     }
     std::string error;
-    auto table = TableFile::open(full, password, error);
+    auto table = TableFile::open(full, password, error, r.refusal);
     if (!table) return fail(error);
+    r.refusal = {OpenFailure::None, {}};
     table->setCursor(1);
     r.current = table.get();
     r.tables.push_back(std::move(table));
@@ -198,6 +210,10 @@ Table* currentTable() { return registry().current; }
 Table* findOpenTable(std::string_view storeNameOrPath) { return find(storeNameOrPath); }
 
 std::string lastError() { return registry().lastError; }
+
+OpenFailure lastOpenFailure() { return registry().refusal.why; }
+
+std::string lastOpenFailureFile() { return registry().refusal.file; }
 
 int addCloseListener(std::function<void(Table*)> onClose) {
     Registry& r = registry();
@@ -396,12 +412,14 @@ bool copyDatabaseStructure(const std::string& newPath) {
 
 bool isDatabaseEncrypted(const std::string& path) {
     const std::string full = normalizePath(path);
+    registry().refusal = {OpenFailure::None, {}};
     for (auto& t : registry().tables) {
         if (t->path() == full) return t->isProtected();
     }
     std::string error;
-    const std::optional<bool> answer = detail::probeProtected(full, error);
+    const std::optional<bool> answer = detail::probeProtected(full, error, registry().refusal);
     if (!answer) return fail(error);
+    registry().refusal = {OpenFailure::None, {}};
     return *answer;
 }
 

@@ -46,6 +46,15 @@ bool createTable(const std::string& path, const std::vector<FieldDef>& fields, s
 // an existing .edb. Both refuse to overwrite an existing file.
 bool createTableWithoutCompanion(const std::string& path, const std::vector<FieldDef>& fields);
 bool createBlankCompanion(const std::string& edtPath);
+// Deletes a table file that is not open, with its memo companion and the journals and logs of
+// both: a file made later under the name never takes another file's log for its own. True when
+// none of them is left.
+bool deleteTableFile(const std::string& path);
+// Removes from `folder` what an interrupted operation of the table store left there: journals of
+// several files' commit that no journal names any more, and half-built new table files with their
+// journals. Only files of this user's that their names and contents prove to be such; answers
+// how many went.
+int removeInterruptedLeftovers(const std::string& folder);
 
 class Table;
 
@@ -64,6 +73,19 @@ Table* currentTable();
 // The open table registered under the name or path, or nullptr.
 Table* findOpenTable(std::string_view storeNameOrPath);
 std::string lastError();
+// Why the last openDatabase or isDatabaseEncrypted that failed on its file failed; None after one
+// that succeeded. A damaged file is told apart from a wrong password by the file's key check.
+enum class OpenFailure {
+    None,
+    Missing,         // the table file or its companion is not there
+    Damaged,         // it is there but not a whole table file of its kind
+    PasswordNeeded,  // protected, and no password was given
+    WrongPassword,   // protected, and the password fails the key check
+    Other,           // anything else: a newer format, no memory for the key, a failed write
+};
+OpenFailure lastOpenFailure();
+// The file that failure was about: the table file or its companion.
+std::string lastOpenFailureFile();
 // Called with a table just before it closes (closeDatabase, closeAllDatabases): a view that
 // holds the Table* lets go of it. Returns an id for removeCloseListener.
 int addCloseListener(std::function<void(Table*)> onClose);

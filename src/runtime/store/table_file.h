@@ -52,14 +52,27 @@ bool createTableFiles(const std::string& path, const std::vector<FieldDef>& fiel
                       CompanionMode mode, std::string& error);
 // A blank memo companion: it binds to the first table that opens with it.
 bool createBlankCompanion(const std::string& edtPath, std::string& error);
+// Deletes the file and its journal and log; true when none of the three is left.
+bool deleteWithSideFiles(const std::string& path);
+// Removes from `folder` the super-journals no journal names any more and the copies that an
+// interrupted createTableFiles left, with their journals: files of this user's only, each proved
+// by its name and its content to be of this kind. Answers how many files went.
+int removeInterruptedLeftovers(const std::string& folder);
+
+// Why an open or a probe was refused, and the file (a table file or its companion) it was about.
+struct Refusal {
+    OpenFailure why = OpenFailure::Damaged;
+    std::string file;
+};
+
 // Whether the file on disk is protected; nullopt (with `error`) for a missing or damaged file.
-std::optional<bool> probeProtected(const std::string& path, std::string& error);
+std::optional<bool> probeProtected(const std::string& path, std::string& error, Refusal& refusal);
 
 class TableFile final : public Table {
 public:
-    // Null with `error` on any failure.
+    // Null with `error` and `refusal` on any failure.
     static std::unique_ptr<TableFile> open(const std::string& path, std::optional<std::string_view> password,
-                                           std::string& error);
+                                           std::string& error, Refusal& refusal);
     ~TableFile() override;
 
     const std::string& storeName() const override { return storeName_; }
@@ -102,7 +115,7 @@ private:
         std::vector<Value> values;
     };
     TableFile() = default;
-    bool load(std::optional<std::string_view> password, std::string& error);
+    bool load(std::optional<std::string_view> password, std::string& error, Refusal& refusal);
     bool loadRecords(std::string& error);
     bool loadMemos(bool blankCompanion, std::string& error);
     bool bindCompanion(std::string& error);

@@ -1,35 +1,14 @@
 // The commit protocol as typing meets it: a keystroke on a record that exists costs one flush of
 // one file, and the write-ahead log behind it stays bounded however long the typing goes on.
 // The log is laid out ahead of its frames, so most commits write inside the file rather than
-// grow it. Flushes are counted by standing in for fdatasync and fsync in this test program.
-// Closing leaves neither a log nor an empty journal beside the files.
-#include <dlfcn.h>
-
+// grow it. Closing leaves neither a log nor an empty journal beside the files. A write of the
+// values a record holds costs no flush at all.
 #include <algorithm>
-#include <atomic>
 
 #include "store_fixture.h"
+#include "support/flush_counter.h"
 
-namespace {
-std::atomic<int> flushes{0};
-
-template <class Fn>
-Fn next(const char* name) {
-    return reinterpret_cast<Fn>(::dlsym(RTLD_NEXT, name));
-}
-}  // namespace
-
-extern "C" int fdatasync(int fd) {
-    static const auto real = next<int (*)(int)>("fdatasync");
-    ++flushes;
-    return real(fd);
-}
-
-extern "C" int fsync(int fd) {
-    static const auto real = next<int (*)(int)>("fsync");
-    ++flushes;
-    return real(fd);
-}
+using qbtest::flushes;
 
 namespace store_test {
 namespace {
@@ -53,10 +32,10 @@ TEST_F(CommitTest, OneFlushPerKeystrokeABoundedLogAndNoLogOrJournalAfterClose) {
     int grown = 0;  // keystrokes that changed the length of the memo log
     for (int k = 0; k < 400; ++k) {
         typed += k % 40 == 39 ? "\n" : "字";
-        const int before = flushes;
+        const int before = flushes();
         const std::uintmax_t logBefore = sizeOf(path("rz35.edt-wal"));
         ASSERT_TRUE(st::writeField("日志", st::Value{typed})) << st::lastError();
-        perKey.push_back(flushes - before);
+        perKey.push_back(flushes() - before);
         grown += sizeOf(path("rz35.edt-wal")) != logBefore;
         largestLog = std::max({largestLog, sizeOf(path("rz35.edt-wal")), sizeOf(path("rz35.edb-wal"))});
     }
@@ -76,6 +55,22 @@ TEST_F(CommitTest, OneFlushPerKeystrokeABoundedLogAndNoLogOrJournalAfterClose) {
     }
     ASSERT_TRUE(st::openDatabase(path("rz35.edb")));
     EXPECT_EQ(st::valueText(st::readField("日志")), typed);
+}
+
+TEST_F(CommitTest, AWriteOfTheValuesARecordHoldsCommitsNothing) {
+    for (const std::string password : {"", "pw"}) {
+        SCOPED_TRACE(password.empty() ? "plain" : "sealed");
+        openNew("t" + password + ".edb", mixedFields(), password);
+        ASSERT_TRUE(st::addRecord({date(45000), num(7), text("名字们"), text("日志")}));
+        const int before = flushes();
+        ASSERT_TRUE(st::writeField("日志", text("日志")));
+        ASSERT_TRUE(st::writeField("名", text("名字们好")));  // cut to its six bytes: the same text
+        ASSERT_TRUE(st::modifyRecord({date(45000), num(7), std::nullopt, text("日志")}));
+        EXPECT_EQ(flushes(), before);
+        ASSERT_TRUE(st::writeField("日志", text("日志改了")));
+        EXPECT_GT(flushes(), before);
+        st::closeAllDatabases();
+    }
 }
 
 }  // namespace

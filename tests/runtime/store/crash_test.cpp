@@ -9,8 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 
 #include "store_fixture.h"
@@ -104,6 +106,27 @@ pid_t forkReporting(int& reports, Child child) {
     return pid;
 }
 
+// What a start and an end of the store leave in `folder` besides the files named: nothing, once
+// the leftovers of interrupted operations are cleaned, the tables opened and closed again.
+std::vector<std::string> leftOversAfterAStartAndEnd(const std::string& folder, const std::vector<std::string>& tables,
+                                                    const std::string& password) {
+    st::removeInterruptedLeftovers(folder);
+    for (const std::string& table : tables) {
+        EXPECT_TRUE(st::openDatabase(folder + "/" + table, password.empty()
+                                                               ? std::nullopt
+                                                               : std::optional<std::string_view>(password)))
+            << st::lastError();
+    }
+    st::closeAllDatabases();
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        const std::string table = name.substr(0, name.size() - 4) + ".edb";
+        if (std::find(tables.begin(), tables.end(), table) == tables.end()) left.push_back(name);
+    }
+    return left;
+}
+
 class CrashTest : public StoreTest {
 protected:
     static std::vector<st::FieldDef> fields() {
@@ -190,6 +213,7 @@ protected:
             applied = last + 2;
         }
         EXPECT_GE(reportedTotal, minimumReports);
+        EXPECT_EQ(leftOversAfterAStartAndEnd(dir_, {"crash.edb"}, std::string(password)), std::vector<std::string>());
     }
 };
 
@@ -329,6 +353,9 @@ TEST_F(ProtectionCrashTest, KilledProtectionChangesLeaveAllFourUnderOnePassword)
         expectContents();
         st::closeAllDatabases();
     }
+    std::vector<std::string> tables;
+    for (const Store& s : stores) tables.push_back(std::string(s.name) + ".edb");
+    EXPECT_EQ(leftOversAfterAStartAndEnd(dir_, tables, passwordAfter(done)), std::vector<std::string>());
     RecordProperty("kills", kills);
     RecordProperty("changes", done + 1);
     RecordProperty("inFlightCommitted", landedInFlight);
