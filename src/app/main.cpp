@@ -23,7 +23,7 @@ int main() {
     contacts::bindContactsHandlers();
     search::bindSearchHandlers();
     exchange::bindExchangeHandlers();
-    exchange::removeOldExportWorkbooks();
+    exchange::rescueTemporaryExportWorkbooks();
     runtime::ui::loadWindow("MainWindow");
     runtime::ui::runMessageLoop();
     return 0;

@@ -1,21 +1,23 @@
 // The export to a spreadsheet workbook. MainWindow's spreadsheet pair is modelled here: the
-// application `Excel程序` (started, visible, caption) and the workbook `Excel工作簿` (the workbook
+// application `Excel程序` (its caption) and the workbook `Excel工作簿` (the workbook
 // model with its current sheet and range). Every cell is written the one way the workbook
 // control knows: start cell := address, end cell := the same address, value := text.
 //
-// The finished workbook is shown at once for the user to decide whether to save it: it is
-// written under the application's caption into the program's private temporary folder and
-// opened with the desktop's spreadsheet application, where the user saves it or not. Where the
-// desktop has no application for spreadsheets (or it does not start), the user is asked where
-// to save it instead and told where it went. The program's own folder gets nothing; temporary
-// workbooks older than a week go at the next start. The stores are only read.
+// The finished workbook is shown at once for the user to decide what to keep: it is written
+// under the application's caption (a dated name) into the user's documents folder, readable by
+// the user alone, and opened there with the desktop's spreadsheet application, whose "save"
+// then writes into that file. A temporary folder would not do: the session empties it, and the
+// user's saved edits would go with it. Where the desktop has no application for spreadsheets,
+// the user is asked where to save it, the documents folder or the folder chosen last proposed.
+// Either way the user is told where the file is. The program never deletes an exported
+// workbook, and its own folder gets none. The stores are only read.
 #include "exchange/export.h"
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "core/contacts.h"
 #include "core/diary.h"
@@ -39,7 +41,6 @@ namespace sheet = runtime::sheet;
 
 constexpr const char* kWorkbookType = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
 constexpr const char* kWorkbookPrefix = "Quillarbor导出数据-";
-constexpr auto kTemporaryWorkbookLife = std::chrono::hours(24 * 7);
 
 // A new workbook starts with one sheet, as current spreadsheet programs make them; the export
 // brings it to four.
@@ -98,26 +99,53 @@ std::string text(const char* field) { return st::valueText(st::readField(field))
 }  // namespace
 
 std::string exportFolder() {
-    std::string folder = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp);
+    std::string folder = runtime::getSpecialFolderPath(runtime::kSpecialFolderDocuments);
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     return folder;
 }
 
-void removeOldExportWorkbooks() {
+namespace {
+
+// `folder`/`name`.xlsx, or with "(2)", "(3)", ... before the extension, whichever no file bears
+// yet; empty when all of them are taken.
+std::string unusedPath(const std::string& folder, const std::string& name) {
+    std::string path = folder + "/" + name + ".xlsx";
+    for (int n = 2; std::filesystem::exists(path) && n < 1000; ++n) {
+        path = folder + "/" + name + "(" + runtime::toText(n) + ").xlsx";
+    }
+    return std::filesystem::exists(path) ? std::string() : path;
+}
+
+}  // namespace
+
+void rescueTemporaryExportWorkbooks() {
     namespace fs = std::filesystem;
-    const std::string folder = exportFolder();
-    if (folder.empty()) return;
+    const std::string temporary = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp);
+    if (temporary.empty()) return;
     std::error_code error;
-    const auto now = fs::file_time_type::clock::now();
-    for (fs::directory_iterator it(fs::path(folder), error), end; !error && it != end; it.increment(error)) {
+    std::vector<fs::path> found;
+    for (fs::directory_iterator it(fs::path(temporary), error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
-        if (name.rfind(kWorkbookPrefix, 0) != 0 || name.size() < 5 || name.compare(name.size() - 5, 5, ".xlsx") != 0) {
-            continue;
-        }
         std::error_code fileError;
-        if (!it->is_regular_file(fileError)) continue;
-        const auto written = fs::last_write_time(it->path(), fileError);
-        if (!fileError && now - written > kTemporaryWorkbookLife) fs::remove(it->path(), fileError);
+        if (name.rfind(kWorkbookPrefix, 0) == 0 && it->path().extension() == ".xlsx" && it->is_regular_file(fileError)) {
+            found.push_back(it->path());
+        }
+    }
+    if (found.empty()) return;
+    const std::string folder = exportFolder();
+    for (const fs::path& from : found) {
+        const std::string to = unusedPath(folder, from.stem().string());
+        if (to.empty()) continue;
+        // Across file systems a rename cannot move it: a copy first, and the original goes only
+        // once the copy is whole and on disk.
+        std::error_code moveError;
+        fs::rename(from, to, moveError);
+        if (moveError) {
+            const std::string bytes = runtime::readFile(from.string());
+            if (bytes.empty() || !runtime::writeFile(to, bytes)) continue;
+            fs::remove(from, moveError);
+        }
+        runtime::makeFilePrivate(to);
     }
 }
 
@@ -285,25 +313,31 @@ std::string cutCellsNote(int cutCells) {
            "个单元格的内容超过了Excel单元格的上限（32767个字符），工作簿中只保存了前面的部分；数据库中的内容完整无缺。";
 }
 
-// The temporary workbook, opened by the desktop's spreadsheet application; false when nothing
-// shows it (then no file is left behind).
-bool showInSpreadsheetApplication(const ExportSpreadsheet& s) {
-    const std::string folder = exportFolder();
-    if (folder.empty()) return false;
-    std::string path = folder + "/" + s.caption + ".xlsx";
-    for (int n = 2; runtime::fileExists(path) && n < 1000; ++n) {
-        path = folder + "/" + s.caption + "(" + runtime::toText(n) + ").xlsx";
-    }
-    if (runtime::fileExists(path)) return false;
-    const sheet::SaveResult saved = sheet::saveWorkbook(*s.book, path);
-    if (!saved.ok) return false;
-    if (!ui::openWithDesktopApplication(path, kWorkbookType)) {
-        runtime::deleteFile(path);
+// The folder of the workbook the user saved last through the save dialog, proposed next time.
+std::string& lastChosenFolder() {
+    static std::string folder;
+    return folder;
+}
+
+// Saves the workbook at `path` (empty: no free name was left), readable by the user alone; a
+// failure is told with its reason.
+bool saveWorkbookAt(const ExportSpreadsheet& s, const std::string& path, int& cutCells) {
+    const sheet::SaveResult saved = path.empty() ? sheet::SaveResult{false, "文件夹中同名的工作簿太多。", 0}
+                                                 : sheet::saveWorkbook(*s.book, path);
+    if (!saved.ok) {
+        ui::showMessageBox("导出失败，数据库中的数据没有任何改动。\n" + saved.message, ui::kMbIconError, "错误！");
         return false;
     }
+    runtime::makeFilePrivate(path);
     lastPath() = path;
-    if (saved.cutCells > 0) ui::showMessageBox(cutCellsNote(saved.cutCells), ui::kMbIconInfo, "信息！");
+    cutCells = saved.cutCells;
     return true;
+}
+
+void tellWhere(const std::string& path, int cutCells, const std::string& note) {
+    std::string message = "数据已导出到Excel工作簿：\n" + path + note;
+    if (cutCells > 0) message += "\n" + cutCellsNote(cutCells);
+    ui::showMessageBox(message, ui::kMbIconInfo, "信息！");
 }
 
 }  // namespace
@@ -311,18 +345,21 @@ bool showInSpreadsheetApplication(const ExportSpreadsheet& s) {
 void saveExportWorkbook() {
     ExportSpreadsheet& s = spreadsheet();
     if (!s.book) return;
-    if (showInSpreadsheetApplication(s)) return;
-    std::string path;
-    if (!ui::showSaveFileDialog("保存导出的数据", {}, s.caption + ".xlsx", "Excel工作簿（*.xlsx）|*.xlsx", path)) return;
-    const sheet::SaveResult saved = sheet::saveWorkbook(*s.book, path);
-    if (!saved.ok) {
-        ui::showMessageBox("导出失败，数据库中的数据没有任何改动。\n" + saved.message, ui::kMbIconError, "错误！");
+    int cutCells = 0;
+    if (ui::hasDesktopApplication(kWorkbookType)) {
+        const std::string path = unusedPath(exportFolder(), s.caption);
+        if (!saveWorkbookAt(s, path, cutCells)) return;
+        const bool shown = ui::openWithDesktopApplication(path, kWorkbookType);
+        tellWhere(path, cutCells, shown ? "" : "\n电子表格程序没有启动，请到该文件夹中打开它。");
         return;
     }
-    lastPath() = path;
-    std::string message = "数据已导出到Excel工作簿：\n" + path;
-    if (saved.cutCells > 0) message += "\n" + cutCellsNote(saved.cutCells);
-    ui::showMessageBox(message, ui::kMbIconInfo, "信息！");
+    std::string path;
+    const std::string proposed = lastChosenFolder().empty() ? exportFolder() : lastChosenFolder();
+    if (!ui::showSaveFileDialog("保存导出的数据", proposed, s.caption + ".xlsx", "Excel工作簿（*.xlsx）|*.xlsx", path)) {
+        return;
+    }
+    lastChosenFolder() = std::filesystem::path(path).parent_path().string();
+    if (saveWorkbookAt(s, path, cutCells)) tellWhere(path, cutCells, {});
 }
 
 }  // namespace exchange

@@ -1,10 +1,10 @@
 // Export of the search results, or of all four stores, to a new spreadsheet workbook: the two
 // buttons `按钮_导出结果` and `按钮_导出全库` on the calendar page of MainWindow. The workbook has the
 // sheets "日志", "提醒", "备忘" and "人脉", each with a header row and one row per record, every
-// cell a text. Named "Quillarbor导出数据-<date and time>.xlsx", it is written into the program's
-// private temporary folder and opened with the desktop's spreadsheet application; without one,
-// the user chooses where to save it. The export only reads the stores and the search results
-// the core holds.
+// cell a text. Named "Quillarbor导出数据-<date and time>.xlsx", it is written into the user's
+// documents folder and opened there with the desktop's spreadsheet application; without one,
+// the user chooses where to save it. The user is told where it is. The export only reads the
+// stores and the search results the core holds.
 #pragma once
 
 #include <string>
@@ -25,14 +25,16 @@ void createExportWorkbook();
 void exportSearchResults();
 // One row per record of each store, in store order.
 void exportAllTables();
-// Shows the workbook in the desktop's spreadsheet application, or else saves it where the user
-// chooses and tells where (Cancel: nothing is written); a failure is told with its reason.
+// Saves the workbook into the documents folder and shows it in the desktop's spreadsheet
+// application, or else saves it where the user chooses (Cancel: nothing is written); tells
+// where it went, or why it could not be saved.
 void saveExportWorkbook();
-// At start-up: the temporary workbooks of exports older than a week go.
-void removeOldExportWorkbooks();
+// At start-up: workbooks that exports of earlier versions left in the temporary folder, where
+// the session would delete them with the user's edits, move into the documents folder.
+void rescueTemporaryExportWorkbooks();
 
-// The folder temporary workbooks go into, and the path of the last workbook written (empty
-// before the first), for tests.
+// The folder exported workbooks go into (the user's documents folder), and the path of the last
+// workbook written (empty before the first), for tests.
 std::string exportFolder();
 std::string lastExportPath();
 

@@ -14,8 +14,9 @@ using K = runtime::ui::ControlKind;
 const ControlDef kControls[] = {
     {.name = "图片框1", .kind = K::PictureBox, .left = 0, .top = 0, .width = 260, .height = 56,
      .target = "periodic_banner"},
-    {.name = "标签说明周期事项", .kind = K::Label, .left = 4, .top = 70, .width = 196, .height = 24},
-    {.name = "编辑框循环周期", .kind = K::EditBox, .left = 201, .top = 71, .width = 15, .height = 20,
+    // The period box takes from the sentence's unused end the room for a three-digit period.
+    {.name = "标签说明周期事项", .kind = K::Label, .left = 4, .top = 70, .width = 190, .height = 24},
+    {.name = "编辑框循环周期", .kind = K::EditBox, .left = 194, .top = 71, .width = 22, .height = 20,
      .entry = Entry::DigitsAndMinus},
     {.name = "组合框循环单位", .kind = K::ComboBox, .left = 216, .top = 71, .width = 35, .height = 20,
      .text = "年", .items = "年\n月\n周\n日"},

@@ -42,7 +42,7 @@ const ControlDef kControls[] = {
      .text = "开始", .events = {{ev::kClicked, "onStartImport"}}},
     {.name = "按钮_退出", .kind = K::Button, .left = 371, .top = 235, .width = 87, .height = 24,
      .text = "退出", .events = {{ev::kClicked, "onImportQuit"}}},
-    {.name = "标签1", .kind = K::Label, .left = 7, .top = 268, .width = 472, .height = 26,
+    {.name = "标签1", .kind = K::Label, .left = 7, .top = 266, .width = 472, .height = 28,
      .text = "请在左侧点选要导入数据库的excel文件字段。注意，字段名必须与右侧完全相同，并且排列顺序也必须相同！"},
     {.name = "外部数据库1", .kind = K::ExternalDatabase},
     {.name = "通用对话框3", .kind = K::CommonDialog, .dialogFolder = "d:/", .mustExist = true},

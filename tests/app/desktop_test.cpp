@@ -1,28 +1,32 @@
 // The real executable on a desktop as a user meets it: the test script's Xvfb with a window
 // manager (openbox) and a notification area (trayer), driven by synthetic X input (XTest). What
 // the offscreen tests cannot see lives here: a widget deleted inside its own mouse event, a
-// dialog buried under its owner, a close request on a disabled window, a click on a selected
-// line. A crash, a hang or a sanitizer report in the child fails the test.
+// dialog buried under its owner or minimised out of reach, keys typed into a disabled window, a
+// click on a selected line. A crash, a hang or a sanitizer report in the child fails the test.
 //
-// Where the child's controls are on screen is taken from the same window definitions loaded in
-// this process (hidden at once): the layout is the runtime's, not the platform's.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// Every step waits for what it should bring about (a window mapped, a property set, the process
+// ended), all under one deadline per test; nothing waits for time.
+//
+// Where the child's controls and menu items are on screen is taken from the same window
+// definitions loaded in this process (hidden at once): the layout is the runtime's, not the
+// platform's.
+#include <QDate>
 #include <QGuiApplication>
-#include <QImage>
 #include <QListWidget>
+#include <QMenu>
 #include <QTabBar>
 #include <QWidget>
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <thread>
 
-#include "runtime/ui/control_registry.h"
+#include "child_process.h"
 #include "core/stores.h"
+#include "runtime/ui/control_registry.h"
+#include "runtime/ui/widgets/month_calendar.h"
 #include "support/shell_fixture.h"
 
 // Xlib's macros (Bool, Status, None...) clash with Qt's names: its headers come last.
@@ -36,8 +40,9 @@ namespace shelltest {
 namespace {
 
 constexpr const char* kMainCaption = "澄岚手记本-Quillarbor V3.5.1.0";
-
-void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+constexpr auto kTestDeadline = std::chrono::seconds(150);
+// The hotkey every test registers through the settings file: Ctrl + F8.
+constexpr const char* kHotkeySettings = "[全局热键]\n功能键1=1\n主热键1=119\n";
 
 std::string readWhole(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -46,8 +51,8 @@ std::string readWhole(const std::string& path) {
     return s.str();
 }
 
-// Where a control of MainWindow sits inside the window's client area, and the tab strip's
-// page buttons, from the definitions laid out by the runtime in this process.
+// Where a control sits inside its window's client area, a pop-up menu's items inside the menu,
+// and the tab strip's page buttons, from the definitions laid out by the runtime in this process.
 struct Layout {
     QPoint centreOf(std::string_view control, std::string_view window = "MainWindow") const {
         QWidget* w = runtime::ui::findControlWidget(window, control);
@@ -69,33 +74,47 @@ struct Layout {
         QTabBar* bar = w ? w->findChild<QTabBar*>() : nullptr;
         return bar ? bar->mapTo(w->window(), bar->tabRect(page).center()) : QPoint(-1, -1);
     }
+    QPoint menuItem(const char* menu, const char* item) const {
+        QWidget* main = runtime::ui::findWindowWidget("MainWindow");
+        auto* m = main ? main->findChild<QMenu*>(QString::fromUtf8(menu)) : nullptr;
+        auto* action = m ? m->findChild<QAction*>(QString::fromUtf8(item)) : nullptr;
+        return action ? m->actionGeometry(action).center() : QPoint(-1, -1);
+    }
+    // A day cell of the month calendar on today's page that is not today.
+    QPoint otherDay() const {
+        auto* calendar = runtime::ui::findWindowWidget("MainWindow")->findChild<runtime::ui::widgets::MonthCalendar*>();
+        const QDate today = QDate::currentDate();
+        calendar->setDate(runtime::makeDate(today.year(), today.month(), today.day()));
+        const int row = calendar->cellDate(0, 0) == today ? 5 : 0;
+        return calendar->mapTo(calendar->window(), calendar->cellRect(row, 0).center());
+    }
 };
 
 class Desktop : public ::testing::Test {
 protected:
     void SetUp() override {
+        deadline_ = std::chrono::steady_clock::now() + kTestDeadline;
         if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs an X server";
         d_ = XOpenDisplay(nullptr);
         ASSERT_NE(d_, nullptr);
         root_ = DefaultRootWindow(d_);
         if (!property(root_, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).size())
             GTEST_SKIP() << "needs a window manager on the X server (openbox, started by scripts/test)";
+        probe_ = XCreateSimpleWindow(d_, root_, 0, 0, 1, 1, 0, 0, 0);
         runtime::ui::resetForTesting();
-        ASSERT_TRUE(runtime::ui::loadWindow("MainWindow"));
-        runtime::ui::setBool("MainWindow", "", "visible", false);
-        ASSERT_TRUE(runtime::ui::loadWindow("NewPeriodicItemWindow"));  // hidden when loaded
+        for (const char* window : {"MainWindow", "NewPeriodicItemWindow", "EditPeriodicItemWindow"}) {
+            ASSERT_TRUE(runtime::ui::loadWindow(window));
+            runtime::ui::setBool(window, "", "visible", false);
+        }
         QApplication::processEvents();
     }
 
     void TearDown() override {
-        if (pid_ > 0) {
-            const bool running = alive();
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-            EXPECT_TRUE(running || (WIFEXITED(status_) && WEXITSTATUS(status_) == 0))
-                << "the program died: " << describeStatus() << "\n" << readWhole(folder_ + "/stderr.log");
-        }
+        const bool running = program_.running();
+        program_.end();
         if (!folder_.empty()) {
+            EXPECT_TRUE(running || program_.exitedWith(0))
+                << "the program died: " << program_.describe() << "\n" << readWhole(folder_ + "/stderr.log");
             const std::string err = readWhole(folder_ + "/stderr.log");
             EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
             EXPECT_EQ(err.find("runtime error"), std::string::npos) << err;
@@ -106,7 +125,8 @@ protected:
         if (d_) XCloseDisplay(d_);
     }
 
-    // Starts the program in a fresh folder with that config.ini and those message-box answers.
+    // Starts the program in a fresh folder with that config.ini and those message-box answers,
+    // and waits for its main window, active.
     void start(const std::string& config, const std::string& answers = {}) {
         makeFolder();
         if (!config.empty()) std::ofstream(folder_ + "/config.ini", std::ios::binary) << config;
@@ -118,50 +138,43 @@ protected:
         chmod(run_.c_str(), 0700);
         std::filesystem::copy_file(QB_EXECUTABLE, folder_ + "/quillarbor");
     }
-    // Starts the program in the folder as it is, answering input boxes with `inputs`.
+    // Starts the program in the folder as it is, answering input boxes with `inputs`, and waits
+    // for its main window, active.
     void launch(const std::string& answers, const std::string& inputs = {}) {
-        exited_ = false;
-        pid_ = fork();
-        if (pid_ == 0) {
-            setenv("XDG_RUNTIME_DIR", run_.c_str(), 1);
-            setenv("QUILLARBOR_DIALOG_LOG", (folder_ + "/dialogs.log").c_str(), 1);
-            setenv("QUILLARBOR_DIALOG_ANSWERS", answers.c_str(), 1);
-            if (!inputs.empty()) setenv("QUILLARBOR_DIALOG_INPUTS", inputs.c_str(), 1);
-            const int err = open((folder_ + "/stderr.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (err >= 0) dup2(err, 2);
-            const std::string exe = folder_ + "/quillarbor";
-            execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        ASSERT_GT(pid_, 0);
-        ASSERT_TRUE(waitUntil([&] { return main_ = client(kMainCaption), main_ && viewable(main_); }))
-            << "no main window";
-        pause(300);
+        ChildProcess::Environment environment = {{"XDG_RUNTIME_DIR", run_},
+                                                 {"QUILLARBOR_DIALOG_LOG", folder_ + "/dialogs.log"},
+                                                 {"QUILLARBOR_DIALOG_ANSWERS", answers}};
+        if (!inputs.empty()) environment.push_back({"QUILLARBOR_DIALOG_INPUTS", inputs});
+        ASSERT_TRUE(program_.start(folder_ + "/quillarbor", environment, folder_ + "/stderr.log"));
+        ASSERT_TRUE(waitUntil([&] { return (main_ = client(kMainCaption)) && viewable(main_) && active() == main_; }))
+            << "no main window: " << program_.describe();
+        watch(main_);
     }
 
-    void waitForExit() {
-        for (int i = 0; i < 250 && alive(); ++i) pause(20);
-    }
-    bool alive() {
-        if (exited_) return false;
-        if (waitpid(pid_, &status_, WNOHANG) == pid_) exited_ = true;
-        return !exited_;
-    }
-    std::string describeStatus() const {
-        if (!exited_) return "running";
-        if (WIFSIGNALED(status_)) return "signal " + std::to_string(WTERMSIG(status_));
-        return "exit code " + std::to_string(WEXITSTATUS(status_));
-    }
+    void waitForExit() { waitUntil([&] { return !program_.running(); }); }
 
-    // Polls for up to 5 s; false at once when the program has died.
+    // Polls until the condition holds; false at the test's deadline, or at once when the
+    // program has died.
     bool waitUntil(const std::function<bool()>& condition) {
-        for (int i = 0; i < 250; ++i) {
+        for (;;) {
             XSync(d_, False);
+            takeEvents();
             if (condition()) return true;
-            if (!alive()) return false;
-            pause(20);
+            if (!program_.running() || std::chrono::steady_clock::now() > deadline_) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        return false;
+    }
+
+    // Unmaps and focus changes of the watched windows, kept until forgotten: a window that was
+    // unmapped and mapped again, or focused and left again, between two polls is still seen.
+    void watch(Window w) { XSelectInput(d_, w, StructureNotifyMask | FocusChangeMask); }
+    void takeEvents() {
+        while (XPending(d_)) {
+            XEvent e;
+            XNextEvent(d_, &e);
+            if (e.type == UnmapNotify) unmapped_.insert(e.xunmap.window);
+            if (e.type == FocusIn && e.xfocus.mode == NotifyNormal) focused_.insert(e.xfocus.window);
+        }
     }
 
     std::vector<unsigned long> property(Window w, const char* name, Atom type) {
@@ -179,6 +192,10 @@ protected:
         if (data) XFree(data);
         return out;
     }
+    bool hasState(Window w, const char* state) {
+        const auto states = property(w, "_NET_WM_STATE", XA_ATOM);
+        return std::find(states.begin(), states.end(), XInternAtom(d_, state, False)) != states.end();
+    }
     std::string title(Window w) {
         Atom actual = 0;
         int format = 0;
@@ -194,11 +211,15 @@ protected:
     }
     bool ours(Window w) {
         const auto pid = property(w, "_NET_WM_PID", XA_CARDINAL);
-        return !pid.empty() && static_cast<pid_t>(pid[0]) == pid_;
+        return !pid.empty() && static_cast<pid_t>(pid[0]) == program_.pid();
     }
     bool viewable(Window w) {
         XWindowAttributes a;
-        return XGetWindowAttributes(d_, w, &a) && a.map_state == IsViewable;
+        return w && XGetWindowAttributes(d_, w, &a) && a.map_state == IsViewable;
+    }
+    Window active() {
+        const auto a = property(root_, "_NET_ACTIVE_WINDOW", XA_WINDOW);
+        return a.empty() ? 0 : a[0];
     }
 
     // The program's managed windows, bottom to top as the window manager stacks them.
@@ -209,7 +230,7 @@ protected:
         return out;
     }
     Window client(const std::string& caption) {
-        for (Window w : stacking())
+        for (unsigned long w : property(root_, "_NET_CLIENT_LIST_STACKING", XA_WINDOW))
             if (title(w) == caption) return w;
         return 0;
     }
@@ -219,9 +240,12 @@ protected:
         const auto b = std::find(order.begin(), order.end(), below);
         return t != order.end() && b != order.end() && t > b;
     }
+    // The dialog shown above the main window, both mapped, the dialog the active window.
+    bool inFront(Window dialog) {
+        return viewable(main_) && viewable(dialog) && above(dialog, main_) && active() == dialog;
+    }
 
     // The program's unmanaged viewable windows: the tray icon inside the notification area and
-    // pop-up menus.
     // pop-up menus (both override-redirect; only the icon is embedded in another window).
     void unmanaged(Window w, const std::vector<Window>& managed, std::vector<std::pair<Window, bool>>& out) {
         Window r = 0, parent = 0;
@@ -247,6 +271,12 @@ protected:
     }
     Window trayIcon() { return unmanagedWhere(false, 1, 64); }
     Window popup() { return unmanagedWhere(true, 40, 1000); }
+    // The tray icon, once the notification area has given it its place and size.
+    Window placedTrayIcon() {
+        const Window icon = trayIcon();
+        XWindowAttributes a;
+        return icon && XGetWindowAttributes(d_, icon, &a) && a.width > 1 && a.height > 1 ? icon : 0;
+    }
     // The top-edge bar: the program's managed window 380 pixels wide.
     Window bar() {
         for (Window w : stacking()) {
@@ -269,34 +299,44 @@ protected:
     }
     void click(QPoint at, unsigned button = 1) {
         XTestFakeMotionEvent(d_, -1, at.x(), at.y(), CurrentTime);
-        XFlush(d_);
-        pause(60);
         XTestFakeButtonEvent(d_, button, True, CurrentTime);
-        XFlush(d_);
-        pause(40);
         XTestFakeButtonEvent(d_, button, False, CurrentTime);
         XFlush(d_);
-        pause(150);
     }
     void doubleClick(QPoint at) {
         XTestFakeMotionEvent(d_, -1, at.x(), at.y(), CurrentTime);
-        XFlush(d_);
-        pause(60);
         for (int i = 0; i < 2; ++i) {
             XTestFakeButtonEvent(d_, 1, True, CurrentTime);
             XTestFakeButtonEvent(d_, 1, False, CurrentTime);
-            XFlush(d_);
-            pause(40);
         }
-        pause(150);
+        XFlush(d_);
+    }
+    // The window manager holds each click until it has looked at it (to focus and raise), while
+    // keys pass at once: keys typed after a click must wait until the click went on. It takes
+    // requests in order, so once it has answered one sent after the click, the click went on.
+    bool settle() {
+        const Atom extents = XInternAtom(d_, "_NET_FRAME_EXTENTS", False);
+        XDeleteProperty(d_, probe_, extents);
+        XEvent e{};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = probe_;
+        e.xclient.message_type = XInternAtom(d_, "_NET_REQUEST_FRAME_EXTENTS", False);
+        e.xclient.format = 32;
+        XSendEvent(d_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+        XFlush(d_);
+        return waitUntil([&] { return property(probe_, "_NET_FRAME_EXTENTS", XA_CARDINAL).size() == 4; });
     }
     void keys(const std::vector<KeySym>& combination) {
+        settle();
         for (KeySym k : combination) XTestFakeKeyEvent(d_, XKeysymToKeycode(d_, k), True, CurrentTime);
         for (auto it = combination.rbegin(); it != combination.rend(); ++it)
             XTestFakeKeyEvent(d_, XKeysymToKeycode(d_, *it), False, CurrentTime);
         XFlush(d_);
-        pause(150);
     }
+    void type(const char* text) {
+        for (const char* c = text; *c; ++c) keys({static_cast<KeySym>(*c)});
+    }
+    void hotkey() { keys({XK_Control_L, XK_F8}); }
     // Minimise as the window manager's button does it.
     void iconify(Window w) {
         XIconifyWindow(d_, w, DefaultScreen(d_));
@@ -313,7 +353,14 @@ protected:
         e.xclient.data.l[1] = 2;
         XSendEvent(d_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
         XFlush(d_);
-        pause(300);
+    }
+    // Opens the pop-up menu with a click of that button at `at`, then chooses the item.
+    bool chooseFromMenu(QPoint at, unsigned button, const char* menu, const char* item) {
+        click(at, button);
+        Window shown = 0;
+        if (!waitUntil([&] { return (shown = popup()) != 0; })) return false;
+        click(onScreen(shown, layout_.menuItem(menu, item)));
+        return waitUntil([&] { return !popup(); });
     }
     // The pixels of a control of the main window as shown now.
     size_t shot(std::string_view control) {
@@ -326,9 +373,6 @@ protected:
         XDestroyImage(image);
         return hash;
     }
-    void type(const char* text) {
-        for (const char* c = text; *c; ++c) keys({static_cast<KeySym>(*c)});
-    }
     std::string dialogLog() { return readWhole(folder_ + "/dialogs.log"); }
     QPoint control(std::string_view name) { return onScreen(main_, layout_.centreOf(name)); }
     QPoint tab(std::string_view tabControl, int page) { return onScreen(main_, layout_.tab(tabControl, page)); }
@@ -336,129 +380,211 @@ protected:
     Display* d_ = nullptr;
     Window root_ = 0;
     Window main_ = 0;
-    pid_t pid_ = -1;
-    int status_ = 0;
-    bool exited_ = false;
+    Window probe_ = 0;  // never mapped: the window manager's round trips ask about it
+    ChildProcess program_;
+    std::chrono::steady_clock::time_point deadline_;
+    std::set<Window> unmapped_, focused_;
     std::string folder_, run_;
     Layout layout_;
 };
 
+// The three modal windows, each with the way the user opens it and whether it has the period
+// box that the typing check types into.
+class ModalWindows : public Desktop {
+protected:
+    struct Opening {
+        const char* caption;
+        const char* form;
+        std::function<void()> open;
+    };
+
+    void openNewItemWindow() {
+        click(tab("选择夹右侧", 0));
+        chooseFromMenu(control("列表框_周期事项"), 3, "周期性右键菜单", "新增周期性事件");
+    }
+    QPoint inDialog(Window dialog, const char* form, const char* name) {
+        return onScreen(dialog, layout_.centreOf(name, form));
+    }
+    std::vector<Opening> openings() {
+        return {
+            {"导入联系人", nullptr,
+             [&] {
+                 click(tab("选择夹右侧", 3));
+                 click(control("按钮_导入联系人"));
+             }},
+            {"周期性事项：", "NewPeriodicItemWindow", [&] { openNewItemWindow(); }},
+            // A periodic item added through that window, then its line double-clicked.
+            {"修改已存在的提醒事件：", "EditPeriodicItemWindow",
+             [&] {
+                 openNewItemWindow();
+                 Window added = 0;
+                 ASSERT_TRUE(waitUntil([&] { return (added = client("周期性事项：")) && active() == added; }));
+                 type("1");  // the period box has the focus
+                 click(inDialog(added, "NewPeriodicItemWindow", "编辑框提醒内容"));
+                 type("x");
+                 click(inDialog(added, "NewPeriodicItemWindow", "按钮周期事项确定"));
+                 ASSERT_TRUE(waitUntil([&] { return !client("周期性事项："); })) << "the item was not added: " << dialogLog();
+                 doubleClick(onScreen(main_, layout_.firstLine("列表框_周期事项")));
+             }},
+        };
+    }
+
+    // Opens the window and waits for it in front of its owner, which is its native owner.
+    Window open(const Opening& o) {
+        o.open();
+        Window dialog = 0;
+        EXPECT_TRUE(waitUntil([&] { return (dialog = client(o.caption)) && inFront(dialog); })) << program_.describe();
+        Window owner = 0;
+        EXPECT_TRUE(XGetTransientForHint(d_, dialog, &owner) && owner == main_)
+            << "the dialog's owner is " << owner << ", not the main window " << main_;
+        watch(dialog);
+        return dialog;
+    }
+
+    // The user minimises the main window, then the dialog, through the window manager: both
+    // come back at once, the dialog active above its owner, and nothing went to a way back.
+    void minimiseThroughTheWindowManager(Window dialog, const std::function<bool()>& noWayBackShown) {
+        for (Window w : {main_, dialog}) {
+            unmapped_.clear();
+            iconify(w);
+            EXPECT_TRUE(waitUntil([&] { return unmapped_.count(main_) && inFront(dialog) && noWayBackShown(); }))
+                << (w == main_ ? "the main window" : "the dialog") << " was minimised: main "
+                << (viewable(main_) ? "mapped" : "unmapped") << ", dialog " << (viewable(dialog) ? "mapped" : "unmapped");
+        }
+    }
+
+    // The hotkey hides the main window with its dialog; `wayBack` brings both back.
+    void hideAndComeBack(Window dialog, const std::function<bool()>& wayBackShown, const std::function<void()>& wayBack,
+                         const char* what) {
+        hotkey();
+        ASSERT_TRUE(waitUntil([&] { return !viewable(main_) && !viewable(dialog) && wayBackShown(); }))
+            << "the hotkey did not hide both windows";
+        wayBack();
+        EXPECT_TRUE(waitUntil([&] { return inFront(dialog) && !wayBackShown(); })) << what << " did not bring both back";
+    }
+
+    // A click on the disabled owner: the window manager makes it active, and the dialog comes
+    // back in front, active.
+    bool clickTheOwner(Window dialog) {
+        focused_.clear();
+        click(onScreen(main_, {4, 300}));  // left of the tab controls, where no dialog reaches
+        return waitUntil([&] { return focused_.count(main_) && inFront(dialog); });
+    }
+
+    // After a click on the disabled owner, "12" typed next reaches the dialog's period box,
+    // emptied first: the item is then stored without the question for a period.
+    void typeAfterAClickOnTheOwner(Window dialog, const char* form) {
+        click(inDialog(dialog, form, "编辑框提醒内容"));
+        type("x");
+        click(inDialog(dialog, form, "编辑框循环周期"));
+        keys({XK_Control_L, XK_a});
+        keys({XK_BackSpace});
+        EXPECT_TRUE(clickTheOwner(dialog)) << "the click left the dialog inactive";
+        type("12");
+        click(inDialog(dialog, form, "按钮周期事项确定"));
+        EXPECT_TRUE(waitUntil([&] { return !viewable(dialog); })) << "the dialog stayed: " << dialogLog();
+        EXPECT_EQ(dialogLog().find("请填写循环周期"), std::string::npos) << "the keys went elsewhere";
+    }
+};
+
 using X11Desktop = Desktop;
+using X11ModalWindows = ModalWindows;
 
 TEST_F(X11Desktop, TrayIconClickAndItsMenuRestoreTheWindowAndItsMenuQuits) {
     start("[最小化方式]\n最小化方式=0\n", "0");
     auto minimiseToTray = [&] {
         iconify(main_);
-        const bool iconShown = waitUntil([&] { return !viewable(main_) && trayIcon() && viewable(trayIcon()); });
-        pause(200);  // the notification area places the icon
-        return iconShown;
-    };
-    auto openTrayMenu = [&] {
-        click(centre(trayIcon()), 3);
-        return waitUntil([&] { return popup() != 0; });
+        return waitUntil([&] { return !viewable(main_) && placedTrayIcon(); });
     };
     ASSERT_TRUE(minimiseToTray()) << "no tray icon after a minimise";
     click(centre(trayIcon()));
-    ASSERT_TRUE(waitUntil([&] { return viewable(main_) && !trayIcon(); })) << "a click did not restore: " << describeStatus();
+    ASSERT_TRUE(waitUntil([&] { return viewable(main_) && !trayIcon(); })) << "a click did not restore";
 
     for (int i = 0; i < 20; ++i) {
-        ASSERT_TRUE(minimiseToTray()) << "round " << i << ": " << describeStatus();
-        ASSERT_TRUE(openTrayMenu()) << "round " << i << ": no menu";
-        keys({XK_Down});
-        keys({XK_Return});  // "恢复窗口"
-        ASSERT_TRUE(waitUntil([&] { return viewable(main_) && !trayIcon(); }))
-            << "round " << i << ": not restored, " << describeStatus();
+        ASSERT_TRUE(minimiseToTray()) << "round " << i;
+        ASSERT_TRUE(chooseFromMenu(centre(trayIcon()), 3, "托盘菜单", "恢复窗口")) << "round " << i << ": no menu";
+        ASSERT_TRUE(waitUntil([&] { return viewable(main_) && !trayIcon(); })) << "round " << i << ": not restored";
     }
 
     ASSERT_TRUE(minimiseToTray());
-    ASSERT_TRUE(openTrayMenu());
-    keys({XK_Up});
-    keys({XK_Return});  // "退出", answered OK
+    ASSERT_TRUE(chooseFromMenu(centre(trayIcon()), 3, "托盘菜单", "退出"));  // answered OK
     waitForExit();
-    EXPECT_TRUE(WIFEXITED(status_) && WEXITSTATUS(status_) == 0) << describeStatus();
+    EXPECT_TRUE(program_.exitedWith(0)) << program_.describe();
     EXPECT_NE(dialogLog().find("确认要退出程序？"), std::string::npos);
 }
 
 TEST_F(X11Desktop, TopEdgeBarAndHotkeyBringTheWindowBack) {
-    start("[最小化方式]\n最小化方式=1\n[全局热键]\n功能键1=1\n主热键1=119\n");  // Ctrl + F8
+    start(std::string("[最小化方式]\n最小化方式=1\n") + kHotkeySettings);
     iconify(main_);
     Window bar = 0;
     ASSERT_TRUE(waitUntil([&] { return !viewable(main_) && (bar = this->bar()) && viewable(bar); })) << "no bar";
     EXPECT_EQ(centre(bar), QPoint(800 + 190, 2));
+    // No taskbar or pager lists it.
+    EXPECT_TRUE(hasState(bar, "_NET_WM_STATE_SKIP_TASKBAR"));
+    EXPECT_TRUE(hasState(bar, "_NET_WM_STATE_SKIP_PAGER"));
     click(centre(bar));
     ASSERT_TRUE(waitUntil([&] { return viewable(main_) && !viewable(bar); })) << "the bar did not restore";
 
     iconify(main_);
     ASSERT_TRUE(waitUntil([&] { return !viewable(main_) && viewable(bar); }));
-    keys({XK_Control_L, XK_F8});
+    EXPECT_TRUE(hasState(bar, "_NET_WM_STATE_SKIP_TASKBAR")) << "shown again, the bar lost its state";
+    hotkey();
     ASSERT_TRUE(waitUntil([&] { return viewable(main_) && !viewable(bar); })) << "the hotkey did not restore";
-    keys({XK_Control_L, XK_F8});
+    hotkey();
     ASSERT_TRUE(waitUntil([&] { return !viewable(main_) && viewable(bar); })) << "the hotkey did not minimise";
-    keys({XK_Control_L, XK_F8});
+    hotkey();
     EXPECT_TRUE(waitUntil([&] { return viewable(main_) && !viewable(bar); }));
 }
 
-TEST_F(X11Desktop, ModalWindowsStayAboveTheirOwnerWhichTakesNoCloseRequest) {
-    start({}, "0");
-    const std::function<void()> openNewItemWindow = [&] {
-        click(tab("选择夹右侧", 0));
-        click(control("列表框_周期事项"), 3);
-        ASSERT_TRUE(waitUntil([&] { return popup() != 0; })) << "no menu";
-        keys({XK_Down});
-        keys({XK_Return});  // "新增周期性事件"
-    };
-    struct Opening {
-        const char* caption;
-        std::function<void()> open;
-    };
-    const Opening openings[] = {
-        {"导入联系人",
-         [&] {
-             click(tab("选择夹右侧", 3));
-             click(control("按钮_导入联系人"));
-         }},
-        {"周期性事项：", openNewItemWindow},
-        // A periodic item added through that window, then its line double-clicked.
-        {"修改已存在的提醒事件：",
-         [&] {
-             openNewItemWindow();
-             Window added = 0;
-             ASSERT_TRUE(waitUntil([&] { return (added = client("周期性事项：")) != 0; }));
-             auto at = [&](const char* name) { return onScreen(added, layout_.centreOf(name, "NewPeriodicItemWindow")); };
-             click(at("编辑框循环周期"));
-             type("1");
-             click(at("编辑框提醒内容"));
-             type("x");
-             click(at("按钮周期事项确定"));
-             ASSERT_TRUE(waitUntil([&] { return !client("周期性事项："); })) << "the item was not added";
-             doubleClick(onScreen(main_, layout_.firstLine("列表框_周期事项")));
-         }},
-    };
-    for (const Opening& o : openings) {
+TEST_F(X11ModalWindows, StayInFrontOfTheirOwnerAndComeBackFromTheTrayWithIt) {
+    start(std::string("[最小化方式]\n最小化方式=0\n") + kHotkeySettings, "0");
+    for (const Opening& o : openings()) {
         SCOPED_TRACE(o.caption);
-        o.open();
-        Window dialog = 0;
-        ASSERT_TRUE(waitUntil([&] { return (dialog = client(o.caption)) && viewable(dialog); })) << describeStatus();
-        Window owner = 0;
-        EXPECT_TRUE(XGetTransientForHint(d_, dialog, &owner) && owner == main_)
-            << "the dialog's owner is " << owner << ", not the main window " << main_;
+        const Window dialog = open(o);
+        ASSERT_FALSE(HasFailure());
 
-        click(control("月历"));  // on the disabled owner
-        EXPECT_TRUE(waitUntil([&] { return above(dialog, main_); })) << "the owner came above its dialog";
-
+        // The disabled owner neither comes forward nor takes a close request.
+        EXPECT_TRUE(clickTheOwner(dialog)) << "the owner came forward";
         closeBox(main_);
-        EXPECT_TRUE(viewable(main_));
-        EXPECT_TRUE(above(dialog, main_));
-        EXPECT_EQ(dialogLog().find("确认要退出程序？"), std::string::npos) << "the quit question came up";
 
-        closeBox(dialog);
-        ASSERT_TRUE(waitUntil([&] { return !client(o.caption); })) << "the dialog did not close";
+        minimiseThroughTheWindowManager(dialog, [&] { return !trayIcon(); });
+        const auto iconShown = [&] { return placedTrayIcon() != 0; };
+        hideAndComeBack(dialog, iconShown, [&] { click(centre(trayIcon())); }, "a click on the tray icon");
+        hideAndComeBack(
+            dialog, iconShown, [&] { chooseFromMenu(centre(trayIcon()), 3, "托盘菜单", "恢复窗口"); },
+            "the tray menu");
+        hideAndComeBack(dialog, iconShown, [&] { hotkey(); }, "the hotkey");
+
+        EXPECT_EQ(dialogLog().find("确认要退出程序？"), std::string::npos) << "the owner took a close request";
+        if (o.form) {
+            typeAfterAClickOnTheOwner(dialog, o.form);
+        } else {
+            closeBox(dialog);
+            EXPECT_TRUE(waitUntil([&] { return !client(o.caption); })) << "the dialog did not close";
+        }
+        ASSERT_FALSE(HasFailure());
     }
     // With no modal window left the close box asks again, and OK ends the program.
     closeBox(main_);
     waitForExit();
-    EXPECT_TRUE(WIFEXITED(status_) && WEXITSTATUS(status_) == 0) << describeStatus();
+    EXPECT_TRUE(program_.exitedWith(0)) << program_.describe();
     EXPECT_NE(dialogLog().find("确认要退出程序？"), std::string::npos);
+}
+
+TEST_F(X11ModalWindows, ComeBackFromTheTopEdgeBarWithTheirOwner) {
+    start(std::string("[最小化方式]\n最小化方式=1\n") + kHotkeySettings, "0");
+    for (const Opening& o : openings()) {
+        SCOPED_TRACE(o.caption);
+        const Window dialog = open(o);
+        ASSERT_FALSE(HasFailure());
+        const auto barShown = [&] { return bar() && viewable(bar()); };
+        minimiseThroughTheWindowManager(dialog, [&] { return !barShown(); });
+        hideAndComeBack(dialog, barShown, [&] { click(centre(bar())); }, "a click on the bar");
+        hideAndComeBack(dialog, barShown, [&] { hotkey(); }, "the hotkey");
+        closeBox(dialog);
+        EXPECT_TRUE(waitUntil([&] { return !client(o.caption); })) << "the dialog did not close";
+        ASSERT_FALSE(HasFailure());
+    }
 }
 
 TEST_F(X11Desktop, ASecondClickOnASelectedResultLineMovesTheCalendarAgain) {
@@ -467,22 +593,19 @@ TEST_F(X11Desktop, ASecondClickOnASelectedResultLineMovesTheCalendarAgain) {
     type("quill");  // today's diary
     click(control("编辑框关键词"));
     type("quill");
+    const size_t noResults = shot("列表框_日志搜索结果");
     keys({XK_Return});
+    ASSERT_TRUE(waitUntil([&] { return shot("列表框_日志搜索结果") != noResults; })) << "nothing was found";
+    const size_t unselected = shot("列表框_日志搜索结果");
     const QPoint line = onScreen(main_, layout_.firstLine("列表框_日志搜索结果"));
     click(line);
-    pause(300);
+    ASSERT_TRUE(waitUntil([&] { return shot("列表框_日志搜索结果") != unselected; })) << "the line was not selected";
     const size_t followed = shot("月历");
 
-    // Another day on the calendar (the first corner cell unless that is today), the focus back
-    // where following a line leaves it.
-    const QRect cal = layout_.rectOf("月历");
-    for (QPoint cell : {QPoint(cal.left() + 40, cal.top() + 60), QPoint(cal.right() - 30, cal.bottom() - 25)}) {
-        click(onScreen(main_, cell));
-        click(control("编辑框_本日志"));
-        pause(300);
-        if (shot("月历") != followed) break;
-    }
-    ASSERT_NE(shot("月历"), followed) << "the calendar did not move";
+    // Another day on the calendar, the focus back where following a line leaves it.
+    click(onScreen(main_, layout_.otherDay()));
+    ASSERT_TRUE(waitUntil([&] { return shot("月历") != followed; })) << "the calendar did not move";
+    click(control("编辑框_本日志"));
 
     click(line);
     EXPECT_TRUE(waitUntil([&] { return shot("月历") == followed; })) << "the second click was not followed";
@@ -552,7 +675,7 @@ TEST_F(X11Desktop, ALetterGroupListsEachContactOnceSessionAfterSession) {
             }
             closeBox(main_);
             waitForExit();
-            ASSERT_TRUE(exited_ && WIFEXITED(status_) && WEXITSTATUS(status_) == 0) << describeStatus();
+            ASSERT_TRUE(program_.exitedWith(0)) << program_.describe();
             EXPECT_EQ(readWhole(folder_ + "/stderr.log").find("Sanitizer"), std::string::npos);
             EXPECT_EQ(dialogLog().find("无法"), std::string::npos) << dialogLog();
             std::vector<std::string> expected = group;

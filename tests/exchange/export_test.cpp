@@ -1,7 +1,7 @@
 // The export buttons on the real main window: the guard, the workbook's sheets and rows for
-// search results and for all stores, shown by the desktop's spreadsheet application (a stand-in
-// registered in private XDG folders that records the file it is given) or, without one, saved
-// where the user chooses.
+// search results and for all stores, written into the documents folder and shown by the
+// desktop's spreadsheet application (a stand-in registered in private XDG folders that records
+// the file it is given) or, without one, saved where the user chooses.
 #include <QAbstractButton>
 #include <QDir>
 #include <QStandardPaths>
@@ -21,12 +21,13 @@ using Rows = std::vector<std::vector<std::string>>;
 
 class ExportTest : public ExchangeTest {
 protected:
-    static constexpr const char* kDesktopVariables[] = {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS",
+    static constexpr const char* kDesktopVariables[] = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS",
                                                         "XDG_CONFIG_DIRS", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
                                                         "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"};
 
-    // A desktop of the test's own: nothing of the machine's applications counts, and the stand-in
-    // spreadsheet application is registered for .xlsx workbooks.
+    // A desktop of the test's own: a home whose documents folder is set but not made yet, none
+    // of the machine's applications, and the stand-in spreadsheet application registered for
+    // .xlsx workbooks.
     void SetUp() override {
         ExchangeTest::SetUp();
         if (HasFatalFailure()) return;
@@ -36,9 +37,11 @@ protected:
             unsetenv(name);
         }
         const std::string desktop = dir_ + "/desktop";
-        for (const char* folder : {"/data/applications", "/config", "/system"}) {
+        for (const char* folder : {"/data/applications", "/config", "/system", "/home"}) {
             std::filesystem::create_directories(desktop + folder);
         }
+        setenv("HOME", (desktop + "/home").c_str(), 1);
+        std::ofstream(desktop + "/config/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"$HOME/文档\"\n";
         setenv("XDG_DATA_HOME", (desktop + "/data").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (desktop + "/config").c_str(), 1);
         setenv("XDG_DATA_DIRS", (desktop + "/system").c_str(), 1);
@@ -83,10 +86,13 @@ protected:
         return files;
     }
 
-    // The temporary workbooks in the export's folder.
-    static std::vector<std::string> temporaryWorkbooks() {
+    std::string documents() const { return dir_ + "/desktop/home/文档"; }
+
+    // The workbooks in the documents folder.
+    std::vector<std::string> workbooksInDocuments() const {
         std::vector<std::string> found;
-        for (const auto& entry : std::filesystem::directory_iterator(exchange::exportFolder())) {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(documents(), error)) {
             if (entry.path().extension() == ".xlsx") found.push_back(entry.path().string());
         }
         return found;
@@ -111,8 +117,8 @@ protected:
         return book;
     }
 
-    static std::string expectedPath(const std::string& suffix = "") {
-        return exchange::exportFolder() + "/" + kName + suffix + ".xlsx";
+    std::string expectedPath(const std::string& suffix = "") const {
+        return documents() + "/" + kName + suffix + ".xlsx";
     }
 
     static constexpr const char* kXlsx = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
@@ -142,7 +148,7 @@ TEST_F(ExportTest, BeforeAnySearchNothingIsExported) {
     EXPECT_EQ(shown[0].title, "信息！");
     EXPECT_EQ(shown[0].flags, 64);
     EXPECT_EQ(ui::shownDialogs().size(), 1u);
-    EXPECT_TRUE(temporaryWorkbooks().empty());
+    EXPECT_TRUE(workbooksInDocuments().empty());
 }
 
 TEST_F(ExportTest, ASearchThatFoundNothingIsNotExported) {
@@ -153,7 +159,7 @@ TEST_F(ExportTest, ASearchThatFoundNothingIsNotExported) {
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0].text, "没有任何搜索结果，无需导出！");
     EXPECT_EQ(ui::shownDialogs().size(), 1u);
-    EXPECT_TRUE(temporaryWorkbooks().empty());
+    EXPECT_TRUE(workbooksInDocuments().empty());
 }
 
 TEST_F(ExportTest, SearchResultsGoOutSheetBySheetInListOrder) {
@@ -161,11 +167,12 @@ TEST_F(ExportTest, SearchResultsGoOutSheetBySheetInListOrder) {
     searchFor("abc");
     click("按钮_导出结果");
 
-    // Shown at once in the spreadsheet application, from the private temporary folder; nothing
-    // to tell, nothing in the program's folder.
+    // Shown at once in the spreadsheet application, from the documents folder, and the user is
+    // told where it is; nothing in the program's folder.
     const sheet::Workbook book = exported();
     EXPECT_EQ(exchange::lastExportPath(), expectedPath());
-    EXPECT_TRUE(ui::shownDialogs().empty());
+    ASSERT_EQ(ui::shownDialogs().size(), 1u);
+    EXPECT_EQ(ui::shownDialogs()[0].text, "数据已导出到Excel工作簿：\n" + expectedPath());
     EXPECT_FALSE(std::filesystem::exists(runtime::getRunDirectory() + "/export"));
 
     ASSERT_EQ(book.sheetCount(), 4);
@@ -309,9 +316,12 @@ TEST_F(ExportTest, TwoExportsInTheSameSecondMakeTwoFiles) {
     EXPECT_TRUE(runtime::fileExists(expectedPath("(2)")));
 }
 
+// The documents folder set but missing, as on a desktop without ~/Documents: the save dialog
+// proposes it, made, never the program folder; the next export proposes the folder chosen.
 TEST_F(ExportTest, WithoutASpreadsheetApplicationTheUserChoosesWhereToSave) {
     fillStores();
     withoutSpreadsheetApplication();
+    ASSERT_FALSE(std::filesystem::exists(documents()));
     const std::string chosen = dir_ + "/我的导出.xlsx";
     ui::pushSaveFileDialogAnswer(true, chosen);
     click("按钮_导出全库");
@@ -319,14 +329,15 @@ TEST_F(ExportTest, WithoutASpreadsheetApplicationTheUserChoosesWhereToSave) {
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].kind, ui::DialogKind::SaveFileDialog);
     EXPECT_EQ(shown[0].title, "Excel工作簿（*.xlsx）|*.xlsx");
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    EXPECT_EQ(shown[0].path, QDir(documents).filePath(QString::fromUtf8(kName) + ".xlsx").toStdString());
+    EXPECT_EQ(shown[0].path, documents() + "/" + kName + ".xlsx");
+    EXPECT_TRUE(std::filesystem::is_directory(documents()));
+    EXPECT_NE(documents(), runtime::getRunDirectory());
     EXPECT_EQ(shown[1].text, "数据已导出到Excel工作簿：\n" + chosen);
     EXPECT_EQ(shown[1].flags, 64);
     sheet::Workbook book;
     ASSERT_TRUE(sheet::openWorkbook(chosen, book).ok());
     EXPECT_EQ(cellsOf(*book.sheet(4)).size(), 4u);
-    EXPECT_TRUE(temporaryWorkbooks().empty());
+    EXPECT_TRUE(workbooksInDocuments().empty());
     EXPECT_TRUE(opened(0).empty());
 
     // Cancel writes nothing anywhere and says nothing.
@@ -336,24 +347,53 @@ TEST_F(ExportTest, WithoutASpreadsheetApplicationTheUserChoosesWhereToSave) {
     click("按钮_导出结果");
     ASSERT_EQ(ui::shownDialogs().size(), 1u);
     EXPECT_EQ(ui::shownDialogs()[0].kind, ui::DialogKind::SaveFileDialog);
+    EXPECT_EQ(ui::shownDialogs()[0].path, dir_ + "/" + kName + ".xlsx");
     EXPECT_FALSE(std::filesystem::exists(dir_ + "/不要.xlsx"));
-    EXPECT_TRUE(temporaryWorkbooks().empty());
+    EXPECT_TRUE(workbooksInDocuments().empty());
     EXPECT_FALSE(std::filesystem::exists(runtime::getRunDirectory() + "/export"));
 }
 
-TEST_F(ExportTest, TemporaryWorkbooksOlderThanAWeekGoAtStartUp) {
-    const auto age = [](const std::string& path, int days) {
-        std::ofstream(path) << "x";
-        std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * days));
-    };
-    const std::string folder = exchange::exportFolder() + "/";
-    age(folder + "Quillarbor导出数据-2024年5月1日12时.xlsx", 8);
-    age(folder + "Quillarbor导出数据-2024年5月28日12时.xlsx", 6);
-    age(folder + "别人的.xlsx", 30);
-    exchange::removeOldExportWorkbooks();
-    EXPECT_FALSE(std::filesystem::exists(folder + "Quillarbor导出数据-2024年5月1日12时.xlsx"));
-    EXPECT_TRUE(std::filesystem::exists(folder + "Quillarbor导出数据-2024年5月28日12时.xlsx"));
-    EXPECT_TRUE(std::filesystem::exists(folder + "别人的.xlsx"));
+// The stand-in's "save" writes into the file it was given, as a spreadsheet application's
+// Ctrl+S does: the user's edit is still there after the session emptied the temporary folder
+// and after a start eight days later.
+TEST_F(ExportTest, AnExportedWorkbookAndTheUsersEditsInItOutliveTheSession) {
+    const std::string edit = "edited by the user";
+    std::ofstream(dir_ + "/spreadsheet.sh") << "#!/bin/sh\nprintf '" << edit << "' > \"$1\"\nprintf '%s\\n' \"$1\" >> '"
+                                            << openedLog_ << "'\n";
+    click("按钮_导出全库");
+    const std::vector<std::string> files = opened(1);
+    ASSERT_EQ(files, std::vector<std::string>{expectedPath()});
+    EXPECT_EQ(std::filesystem::status(files[0]).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ASSERT_EQ(runtime::readFile(files[0]), edit);
+
+    std::filesystem::remove_all(runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp));
+    std::filesystem::last_write_time(files[0], std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 8));
+    exchange::rescueTemporaryExportWorkbooks();
+    EXPECT_EQ(runtime::readFile(files[0]), edit);
+}
+
+// Workbooks earlier versions left in the temporary folder (the user may have saved edits into
+// them) move into the documents folder at the next start, under a name no file bears there;
+// the documents folder lies on another file system (/dev/shm) where there is one, as a disk
+// beside the session's tmpfs does.
+TEST_F(ExportTest, TemporaryWorkbooksOfEarlierExportsMoveToTheDocumentsFolder) {
+    const std::string documents = "/dev/shm/qb_documents_" + std::to_string(getpid());
+    if (std::filesystem::is_directory("/dev/shm")) {
+        std::ofstream(dir_ + "/desktop/config/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"" << documents << "\"\n";
+    }
+    const std::string folder = exchange::exportFolder();
+    const std::string temporary = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp);
+    const std::string name = "Quillarbor导出数据-2024年5月1日12时.xlsx";
+    std::ofstream(temporary + name) << "earlier";
+    std::ofstream(temporary + "别人的.xlsx") << "x";
+    std::ofstream(folder + "/" + name) << "already there";
+    exchange::rescueTemporaryExportWorkbooks();
+    EXPECT_FALSE(std::filesystem::exists(temporary + name));
+    EXPECT_EQ(runtime::readFile(folder + "/Quillarbor导出数据-2024年5月1日12时(2).xlsx"), "earlier");
+    EXPECT_EQ(runtime::readFile(folder + "/" + name), "already there");
+    EXPECT_TRUE(std::filesystem::exists(temporary + "别人的.xlsx"));
+    std::filesystem::remove_all(documents);
 }
 
 TEST_F(ExportTest, AMemoOverTheCellLimitIsCutInTheFileOnlyAndTheUserIsTold) {

@@ -671,6 +671,7 @@ TEST_F(Processes, SecondInstanceWarnsAndEndsWithoutTouchingFiles) {
         execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
+    children_.push_back(second);
     EXPECT_EQ(waitExit(second), 0);
     std::string log = runtime::readFile(runFolder_ + "/second.log");
     EXPECT_NE(log.find("不要重复运行本程序，否则可能损坏数据库!"), std::string::npos) << log;

@@ -7,7 +7,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <stdio.h>  // renameat2
+#include <pwd.h>
+#include <stdio.h>  // renameat2, popen
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -56,9 +58,47 @@ bool isPrivateFolder(const std::string& dir) {
     ::close(fd);
     return ok;
 }
+
+// The home folder: $HOME, else the account's.
+std::string homeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home && *home == '/') return home;
+    const passwd* account = ::getpwuid(::geteuid());
+    return account && account->pw_dir ? account->pw_dir : "/";
+}
+
+// What `xdg-user-dir DOCUMENTS` answers; empty when it cannot be run or answers no folder.
+std::string xdgDocumentsFolder() {
+    FILE* answer = ::popen("xdg-user-dir DOCUMENTS 2>/dev/null", "r");
+    if (!answer) return {};
+    std::string folder;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, answer)) > 0;) folder.append(buf, n);
+    if (::pclose(answer) != 0) return {};
+    while (!folder.empty() && (folder.back() == '\n' || folder.back() == '/')) folder.pop_back();
+    return folder.size() > 1 && folder.front() == '/' ? folder : std::string();
+}
+
+// Makes the folder and the folders above it that are missing; true when it is there.
+bool makeFolders(const std::string& folder) {
+    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1)) {
+        ::mkdir(folder.substr(0, slash).c_str(), 0700);
+    }
+    ::mkdir(folder.c_str(), 0700);
+    struct stat st{};
+    return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string documentsFolder() {
+    std::string folder = xdgDocumentsFolder();
+    if (folder.empty() || !makeFolders(folder)) folder = homeFolder();
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder == "/" ? folder : folder + "/";
+}
 }  // namespace
 
 std::string getSpecialFolderPath(int kind) {
+    if (kind == kSpecialFolderDocuments) return documentsFolder();
     if (kind != kSpecialFolderTemp) return {};
     // The runtime folder is the user's alone already; the shared temporary folder needs the user
     // id in our folder's name, so that users do not meet (and block) each other there.

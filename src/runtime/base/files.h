@@ -12,12 +12,18 @@ std::string getRunDirectory();
 // Tests run the program's start-up in a folder of their own; an empty text restores the real one.
 void setRunDirectoryForTesting(std::string folder);
 
+inline constexpr int kSpecialFolderDocuments = 1;
 inline constexpr int kSpecialFolderTemp = 11;
-// Kind 11: the temporary-files folder, with a trailing "/". Other kinds: empty text.
-// The folder is the user's own, readable by nobody else: "quillarbor-temp" in $XDG_RUNTIME_DIR,
-// or "quillarbor-temp-<uid>" in $TMPDIR (else /tmp). It is made 0700 when missing and checked
-// at every call: a folder of ours open to others is closed again; a link, a file or a folder of
-// another user under that name is refused, and the answer is then the empty text.
+// A folder of the system, with a trailing "/"; other kinds than these two: empty text.
+// Kind 1: the user's documents folder, where the user's own files live and nothing of ours or of
+// the session removes them: the folder `xdg-user-dir DOCUMENTS` names (the home folder when the
+// user has none set), made (0700) when missing; the home folder when there is no xdg-user-dir
+// or the folder cannot be made.
+// Kind 11: the temporary-files folder. The folder is the user's own, readable by nobody else:
+// "quillarbor-temp" in $XDG_RUNTIME_DIR, or "quillarbor-temp-<uid>" in $TMPDIR (else /tmp). It
+// is made 0700 when missing and checked at every call: a folder of ours open to others is
+// closed again; a link, a file or a folder of another user under that name is refused, and the
+// answer is then the empty text.
 std::string getSpecialFolderPath(int kind);
 
 bool fileExists(const std::string& path);

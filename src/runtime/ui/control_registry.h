@@ -14,6 +14,7 @@
 #include "runtime/ui/form_def.h"
 #include "runtime/ui/ui.h"
 
+class QMessageBox;
 class QObject;
 class QWidget;
 
@@ -41,5 +42,12 @@ bool raiseEvent(std::string_view window, std::string_view control, int event, co
 
 // The widget a handle from getWindowHandle stands for; nullptr when it has gone.
 QWidget* widgetForHandle(Handle handle);
+
+// What a window manager's title bar holds beside a dialog's title: the window icon and up to
+// three buttons with their margins, in pixels.
+inline constexpr int kTitleBarControls = 120;
+// Sets up `box` as showMessageBox shows it: title, text, the icon and buttons of the flags, and
+// at least the width its title needs on a title bar.
+void setUpMessageBox(QMessageBox& box, std::string_view text, int flags, std::string_view title);
 
 }  // namespace runtime::ui

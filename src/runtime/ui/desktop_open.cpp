@@ -146,20 +146,33 @@ QStringList commandFor(const QString& exec, const QString& file) {
     return words;
 }
 
+// The program and arguments that open `file` with the default application for `mimeType`;
+// empty when there is none to start.
+QStringList applicationCommand(const QString& mimeType, const QString& file) {
+    const QString id = defaultApplicationId(mimeType);
+    if (id.isEmpty()) return {};
+    const QString entry = findDesktopEntry(id);
+    if (entry.isEmpty()) return {};
+    const QStringList command = commandFor(execLine(entry), file);
+    if (command.isEmpty()) return {};
+    const QString& program = command.constFirst();
+    if (QStandardPaths::findExecutable(program).isEmpty() && !QFileInfo(program).isExecutable()) return {};
+    return command;
+}
+
 }  // namespace
 
 bool openWithDesktopApplication(std::string_view path, std::string_view mimeType) {
     const QString file = QFileInfo(detail::qs(path)).absoluteFilePath();
     if (!QFileInfo(file).isFile()) return false;
-    const QString id = defaultApplicationId(detail::qs(mimeType));
-    if (id.isEmpty()) return false;
-    const QString entry = findDesktopEntry(id);
-    if (entry.isEmpty()) return false;
-    QStringList command = commandFor(execLine(entry), file);
+    QStringList command = applicationCommand(detail::qs(mimeType), file);
     if (command.isEmpty()) return false;
     const QString program = command.takeFirst();
-    if (QStandardPaths::findExecutable(program).isEmpty() && !QFileInfo(program).isExecutable()) return false;
     return QProcess::startDetached(program, command);
+}
+
+bool hasDesktopApplication(std::string_view mimeType) {
+    return !applicationCommand(detail::qs(mimeType), QStringLiteral("/dev/null")).isEmpty();
 }
 
 }  // namespace runtime::ui

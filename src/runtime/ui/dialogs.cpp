@@ -8,14 +8,18 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QStandardPaths>
+#include <QSpacerItem>
 #include <deque>
 
+#include "runtime/base/files.h"
+#include "runtime/ui/control_registry.h"
 #include "runtime/ui/dialogs_testing.h"
 #include "runtime/ui/ui_internal.h"
 
@@ -100,28 +104,8 @@ QWidget* dialogParent() {
 
 int qtMessageBox(std::string_view text, int flags, std::string_view title) {
     QMessageBox box(dialogParent());
-    box.setWindowTitle(qs(title));
-    box.setText(qs(text));
-    switch (flags & 0xF0) {
-        case kMbIconError: box.setIcon(QMessageBox::Critical); break;
-        case 32: box.setIcon(QMessageBox::Question); break;
-        case kMbIconWarning: box.setIcon(QMessageBox::Warning); break;
-        case kMbIconInfo: box.setIcon(QMessageBox::Information); break;
-        default: break;
-    }
+    setUpMessageBox(box, text, flags, title);
     using B = QMessageBox::StandardButton;
-    QMessageBox::StandardButtons buttons = B::Ok;
-    B escape = B::Ok;
-    switch (flags & 0x0F) {
-        case 1: buttons = B::Ok | B::Cancel; escape = B::Cancel; break;
-        case 2: buttons = B::Abort | B::Retry | B::Ignore; escape = B::Abort; break;
-        case 3: buttons = B::Yes | B::No | B::Cancel; escape = B::Cancel; break;
-        case 4: buttons = B::Yes | B::No; escape = B::No; break;
-        case 5: buttons = B::Retry | B::Cancel; escape = B::Cancel; break;
-        default: break;
-    }
-    box.setStandardButtons(buttons);
-    box.setEscapeButton(escape);
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
     if (!clicked) return kIdCancel;  // closed: counts as Cancel
@@ -218,6 +202,38 @@ void resetDialogs() {
 
 using namespace detail;
 
+void setUpMessageBox(QMessageBox& box, std::string_view text, int flags, std::string_view title) {
+    box.setWindowTitle(qs(title));
+    box.setText(qs(text));
+    switch (flags & 0xF0) {
+        case kMbIconError: box.setIcon(QMessageBox::Critical); break;
+        case 32: box.setIcon(QMessageBox::Question); break;
+        case kMbIconWarning: box.setIcon(QMessageBox::Warning); break;
+        case kMbIconInfo: box.setIcon(QMessageBox::Information); break;
+        default: break;
+    }
+    using B = QMessageBox::StandardButton;
+    QMessageBox::StandardButtons buttons = B::Ok;
+    B escape = B::Ok;
+    switch (flags & 0x0F) {
+        case 1: buttons = B::Ok | B::Cancel; escape = B::Cancel; break;
+        case 2: buttons = B::Abort | B::Retry | B::Ignore; escape = B::Abort; break;
+        case 3: buttons = B::Yes | B::No | B::Cancel; escape = B::Cancel; break;
+        case 4: buttons = B::Yes | B::No; escape = B::No; break;
+        case 5: buttons = B::Retry | B::Cancel; escape = B::Cancel; break;
+        default: break;
+    }
+    box.setStandardButtons(buttons);
+    box.setEscapeButton(escape);
+    // Qt sizes a message box for its text, and for its title with 50 pixels beside it: a window
+    // manager's title bar gives a short text's box the window icon and up to three buttons, and
+    // draws the title in a font of its own, often larger or bold, so a short title got cut.
+    const int titleRoom = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) * 3 / 2 + kTitleBarControls;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(titleRoom, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+}
+
 // ---- Test seam ----
 
 void useScriptedDialogs(bool on) { script().on = on; }
@@ -309,9 +325,10 @@ bool showCommonDialog(std::string_view window, std::string_view dialog) {
 bool showSaveFileDialog(std::string_view title, std::string_view folder, std::string_view fileName,
                         std::string_view filter, std::string& chosen) {
     startRuntime();
+    // A file dialog opened on a folder that is not there opens on the working folder instead,
+    // which is the program's own.
     QString start = qs(folder);
-    if (start.isEmpty()) start = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (start.isEmpty()) start = QDir::homePath();
+    if (start.isEmpty() || !QFileInfo(start).isDir()) start = qs(getSpecialFolderPath(kSpecialFolderDocuments));
     const QString proposed = QDir(start).filePath(qs(fileName));
     Script& s = script();
     if (s.on) {

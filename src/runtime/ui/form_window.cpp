@@ -3,9 +3,11 @@
 // own events (close request, state change, mouse on the bare window).
 #include <QApplication>
 #include <QCloseEvent>
+#include <QHideEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QShowEvent>
 
 #include "runtime/ui/ui_internal.h"
 
@@ -140,8 +142,7 @@ void FormWindow::closeEvent(QCloseEvent* e) {
     // A window a modal window disabled takes no close request (the user could end the program
     // in the middle of the modal work); the modal window comes forward instead.
     if (FormWindow* modal = modalDisabling(this)) {
-        modal->raise();
-        modal->activateWindow();
+        bringModalForward(modal);
         return;
     }
     if (!raiseWindowEvent(event::kMayClose)) return;
@@ -150,11 +151,54 @@ void FormWindow::closeEvent(QCloseEvent* e) {
 
 void FormWindow::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
-    if (e->type() != QEvent::WindowStateChange || destroying) return;
+    if (destroying) return;
+    if (e->type() == QEvent::ActivationChange) {
+        // A click on a disabled window makes it active, and keys typed next would go nowhere.
+        if (isActiveWindow())
+            if (FormWindow* modal = modalDisabling(this))
+                QMetaObject::invokeMethod(modal, [modal] { bringModalForward(modal); }, Qt::QueuedConnection);
+        return;
+    }
+    if (e->type() != QEvent::WindowStateChange || quietStateChange) return;
     // What the platform says of a window the program hid while minimised is not the program's
     // state: only the program brings that window back (hiddenMinimised).
     if (hiddenMinimised && !programSetsState && !isVisible()) return;
+    // A window manager offers minimise buttons on disabled windows and minimises an owner with
+    // its dialogs; with the modal window gone from the screen, nothing would bring it back.
+    if (!programSetsState && (windowState() & Qt::WindowMinimized)) {
+        if (FormWindow* modal = modalInCharge(this)) {
+            if (isVisible()) undoMinimise(modal);
+            return;
+        }
+    }
     raiseWindowEvent(event::kSizeChanged);
+}
+
+void FormWindow::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (e->spontaneous()) return;
+    if (!def_.inTaskbar) keepOutOfTaskbarAndPager(this);
+    for (FormWindow* owned : windowsOwnedBy(this)) {
+        if (!owned->hiddenWithOwner) continue;
+        owned->hiddenWithOwner = false;
+        // Minimised with its owner by the window manager, perhaps, before it was hidden.
+        clearIconicStartState(owned);
+        owned->quietStateChange = true;
+        owned->setWindowState(owned->windowState() & ~Qt::WindowMinimized);
+        owned->quietStateChange = false;
+        owned->show();
+        owned->raise();
+    }
+}
+
+void FormWindow::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    if (e->spontaneous() || destroying) return;
+    for (FormWindow* owned : windowsOwnedBy(this)) {
+        if (!owned->isVisible()) continue;
+        owned->hiddenWithOwner = true;
+        owned->hide();
+    }
 }
 
 void FormWindow::mousePressEvent(QMouseEvent* e) {

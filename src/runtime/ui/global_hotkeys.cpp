@@ -15,11 +15,9 @@
 
 #include <cstdlib>
 #include <map>
-#include <vector>
 
 #include "runtime/ui/control_registry.h"
 #include "runtime/ui/ui.h"
-#include "runtime/ui/ui_internal.h"
 
 namespace runtime::ui {
 namespace {
@@ -174,33 +172,5 @@ bool unregisterGlobalHotkey(Handle owner, int id) {
     registrations().erase(it);
     return true;
 }
-
-namespace detail {
-
-// Minimising a window leaves the iconic start state in its WM_HINTS; a window the program hid
-// while minimised and now brings back would be minimised again by the window manager the moment
-// it is mapped.
-void clearIconicStartState(QWidget* w) {
-    QNativeInterface::QX11Application* native = x11();
-    if (!native || !native->connection() || !w->testAttribute(Qt::WA_WState_Created)) return;
-    xcb_connection_t* c = native->connection();
-    const auto window = static_cast<xcb_window_t>(w->winId());
-    xcb_get_property_reply_t* reply =
-        xcb_get_property_reply(c, xcb_get_property(c, 0, window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 0, 9), nullptr);
-    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 12) {
-        const auto* values = static_cast<const uint32_t*>(xcb_get_property_value(reply));
-        std::vector<uint32_t> hints(values, values + xcb_get_property_value_length(reply) / 4);
-        constexpr uint32_t kStateHint = 2, kIconicState = 3, kNormalState = 1;
-        if ((hints[0] & kStateHint) && hints[2] == kIconicState) {
-            hints[2] = kNormalState;
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32,
-                                static_cast<uint32_t>(hints.size()), hints.data());
-            xcb_flush(c);
-        }
-    }
-    std::free(reply);
-}
-
-}  // namespace detail
 
 }  // namespace runtime::ui

@@ -7,7 +7,7 @@
 #include <QColor>
 #include <algorithm>
 
-#include "runtime/ui/ui_internal.h"
+#include "runtime/ui/control_kinds.h"
 #include "runtime/ui/widgets/month_calendar.h"
 #include "runtime/ui/widgets/picture_box.h"
 #include "runtime/ui/widgets/table_view.h"

@@ -41,19 +41,10 @@ bool setTrayIcon(std::string_view window, std::string_view iconBytes, std::strin
     if (!icon) {
         icon = new widgets::TrayIcon(w);
         const std::string name(window);
-        QObject::connect(icon, &widgets::TrayIcon::activated, icon, [name](int action) {
-            // A window that a modal window disabled takes no input from its icon either (the
-            // icon's menu could end the program in the middle of the modal work): the modal
-            // window comes forward instead.
-            if (FormWindow* owner = loadedWindow(name)) {
-                if (FormWindow* modal = modalDisabling(owner)) {
-                    modal->raise();
-                    modal->activateWindow();
-                    return;
-                }
-            }
-            deliver(name, {}, event::kTray, EventArgs{action, 0, 0});
-        });
+        // The icon is a way back to its window even while a modal window disabled it: the
+        // restore brings the modal window back with it (ui_internal.h).
+        QObject::connect(icon, &widgets::TrayIcon::activated, icon,
+                         [name](int action) { deliver(name, {}, event::kTray, EventArgs{action, 0, 0}); });
         trays()[name] = icon;
     }
     return icon->set(iconBytes, qs(tooltip));

@@ -192,9 +192,10 @@ bool showInputBox(std::string_view prompt, std::string_view title, std::string_v
 bool showCommonDialog(std::string_view window, std::string_view dialog);
 // Copies a file into a folder, asking before replacing a file of the same name.
 bool copyFilesByShell(std::string_view sourceFile, std::string_view destinationFolder);
-// Asks where to save a file, proposing `fileName` in `folder` (empty: the user's documents
-// folder); `filter` as a common dialog's ("description|patterns"). True on OK with the chosen
-// full path in `chosen`; a file there already is replaced only when the user agreed.
+// Asks where to save a file, proposing `fileName` in `folder` (empty or missing: the user's
+// documents folder, getSpecialFolderPath); `filter` as a common dialog's ("description|patterns").
+// True on OK with the chosen full path in `chosen`; a file there already is replaced only when
+// the user agreed.
 bool showSaveFileDialog(std::string_view title, std::string_view folder, std::string_view fileName,
                         std::string_view filter, std::string& chosen);
 
@@ -205,5 +206,7 @@ bool showSaveFileDialog(std::string_view title, std::string_view folder, std::st
 // association of the user's session). False when no application is registered for the type,
 // its desktop entry is missing, or it cannot be started; the file is then shown by nothing.
 bool openWithDesktopApplication(std::string_view path, std::string_view mimeType);
+// Whether openWithDesktopApplication would find an application to start for `mimeType`.
+bool hasDesktopApplication(std::string_view mimeType);
 
 }  // namespace runtime::ui

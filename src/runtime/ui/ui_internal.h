@@ -11,6 +11,23 @@
 // | loaded/closing| gone      | destroyUnit (after the running      | about-to-be-destroyed       |
 // |               |           | handler), close box answered true   |                             |
 // | any           | frozen    | endProgram                          | none ever again             |
+//
+// While a modal window is open (loadWindow with modal), the windows it disabled and the modal
+// window itself stay where the user can reach them:
+//
+// | what happens                                  | what the window system does        | where        |
+// |-----------------------------------------------|------------------------------------|--------------|
+// | the user minimises one of them (window        | undone: all back in the normal     | changeEvent, |
+// | manager), the program did not ask for it      | state, the modal window active;    | undoMinimise |
+// |                                               | the program sees no state change   |              |
+// | a disabled window becomes active (a click)    | the modal window is activated      | changeEvent  |
+// | the program hides the modal window's owner    | the modal window hides with it     | hideEvent    |
+// | the program shows the owner again             | the modal window comes back on top | showEvent    |
+// | the program brings a disabled window forward  | the modal window comes forward,    | setForeground|
+// |                                               | active                             | Window       |
+//
+// A window hidden when the modal window opens (the top-edge bar) is not disabled: it is one of
+// the ways back to the main window.
 #pragma once
 
 #include <QPointer>
@@ -120,12 +137,6 @@ public:
     virtual void setDbCellsAttribute(int, int, int, int, uint32_t) {}
 };
 
-// The kinds backed by the widgets library's controls (rich_controls.cpp).
-std::unique_ptr<Control> createPictureBox(FormWindow& window, const ControlDef& def, QWidget* parent);
-std::unique_ptr<Control> createMonthCalendar(FormWindow& window, const ControlDef& def, QWidget* parent);
-std::unique_ptr<Control> createWeekGrid(FormWindow& window, const ControlDef& def, QWidget* parent);
-std::unique_ptr<Control> createDbTableView(FormWindow& window, const ControlDef& def, QWidget* parent);
-
 // Re-binds every table view of the window to what its data source's provider names now.
 void rebindTableViews(FormWindow& window);
 // The table views of the window bound to the data source.
@@ -134,7 +145,8 @@ std::vector<Control*> tableViewsOf(FormWindow& window, std::string_view dataSour
 // for any other name.
 std::string_view storedPicture(std::string_view name);
 
-// Builds the control of `def` with its widget under `parent` (components ignore it).
+// Builds the control of `def` with its widget under `parent` (components ignore it); the kinds
+// themselves are in control_kinds.h.
 std::unique_ptr<Control> createControl(FormWindow& window, const ControlDef& def, QWidget* parent);
 
 // A loaded window: the top-level widget with its controls and menus.
@@ -158,6 +170,12 @@ public:
 
     // Top-level windows this modal window disabled, enabled again when it goes.
     std::vector<QPointer<QWidget>> disabledByModal;
+    // The window named as parent at the load; this window goes and comes back with it.
+    QPointer<FormWindow> owner;
+    // Hidden because the program hid its owner; shown again with it.
+    bool hiddenWithOwner = false;
+    // Set while the window system undoes a state change the program never saw.
+    bool quietStateChange = false;
     bool destroying = false;
     // Set while the program itself changes the window state (see changeEvent).
     bool programSetsState = false;
@@ -169,6 +187,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
 
@@ -191,11 +211,24 @@ bool deliver(std::string_view window, std::string_view control, int event, const
 void setWindowStateByProgram(QWidget* w, Qt::WindowStates state);
 // A withdrawn window mapped again starts in the normal state (X11; nothing elsewhere).
 void clearIconicStartState(QWidget* w);
+// The window, about to be mapped, is listed by neither taskbars nor pagers (X11; nothing
+// elsewhere).
+void keepOutOfTaskbarAndPager(QWidget* w);
 // The program's restore of a minimised or maximised window, hidden or not (size-changed runs
 // nested); it does not show the window.
 void restoreByProgram(QWidget* w);
 // The modal window that disabled `w`, nullptr when none did.
 FormWindow* modalDisabling(const QWidget* w);
+// `w` itself when it is a modal window that holds others disabled, else modalDisabling(w).
+FormWindow* modalInCharge(FormWindow* w);
+// Raises the modal window above the windows it disabled and activates it.
+void bringModalForward(FormWindow* modal);
+// Undoes a minimise the user asked the window manager for: the modal window and every window
+// it disabled back in the normal state, the modal window forward (queued after the platform's
+// own handling of the minimise).
+void undoMinimise(FormWindow* modal);
+// The windows loaded with `owner` as parent.
+std::vector<FormWindow*> windowsOwnedBy(const FormWindow* owner);
 // Closes and deletes the window now, raising its about-to-be-destroyed event.
 void destroyWindowNow(FormWindow* window);
 bool programEndedState();

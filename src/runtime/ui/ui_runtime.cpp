@@ -11,6 +11,7 @@
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMenu>
 #include <QTranslator>
 #include <QWindow>
 #include <cstdio>
@@ -193,6 +194,43 @@ FormWindow* modalDisabling(const QWidget* w) {
     return nullptr;
 }
 
+FormWindow* modalInCharge(FormWindow* w) {
+    if (!w->disabledByModal.empty() && !w->destroying) return w;
+    return modalDisabling(w);
+}
+
+void bringModalForward(FormWindow* modal) {
+    modal->raise();
+    modal->activateWindow();
+}
+
+void undoMinimise(FormWindow* modal) {
+    QPointer<FormWindow> target = modal;
+    QMetaObject::invokeMethod(
+        modal,
+        [target] {
+            if (!target || target->destroying || st().ended) return;
+            std::vector<QPointer<QWidget>> held = target->disabledByModal;
+            held.emplace_back(target.data());
+            for (const QPointer<QWidget>& w : held) {
+                auto* form = dynamic_cast<FormWindow*>(w.data());
+                if (!form || !form->isVisible() || !(form->windowState() & Qt::WindowMinimized)) continue;
+                form->quietStateChange = true;
+                form->setWindowState(form->windowState() & ~Qt::WindowMinimized);
+                form->quietStateChange = false;
+            }
+            bringModalForward(target);
+        },
+        Qt::QueuedConnection);
+}
+
+std::vector<FormWindow*> windowsOwnedBy(const FormWindow* owner) {
+    std::vector<FormWindow*> owned;
+    for (FormWindow* w : st().windows)
+        if (w->owner == owner && !w->destroying) owned.push_back(w);
+    return owned;
+}
+
 void destroyWindowNow(FormWindow* w) {
     if (!w || w->destroying || st().ended) return;
     w->raiseWindowEvent(event::kDestroy);  // the controls are still there for it to read
@@ -369,6 +407,7 @@ bool loadWindow(std::string_view window, std::string_view parent, bool modal) {
     // bury the modal window behind it. Ownership is the native one only: the window's life is
     // still the runtime's, not its owner's.
     if (FormWindow* owner = parent.empty() ? nullptr : loadedWindow(parent)) {
+        w->owner = owner;
         // Desktops honour an owner only for dialog-like windows.
         if (w->windowType() == Qt::Window) w->setWindowFlags((w->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
         owner->winId();
@@ -377,7 +416,7 @@ bool loadWindow(std::string_view window, std::string_view parent, bool modal) {
     }
     if (modal) {
         for (FormWindow* other : st().windows) {
-            if (other->isEnabled()) {
+            if (other->isEnabled() && other->isVisible()) {
                 other->setEnabled(false);
                 w->disabledByModal.emplace_back(other);
             }
@@ -455,7 +494,9 @@ void setForegroundWindow(Handle handle) {
     QWidget* w = widgetForHandle(handle);
     if (!w || st().ended) return;
     w->raise();
-    w->activateWindow();
+    // Keys typed next must reach the window that takes them.
+    if (FormWindow* modal = modalDisabling(w)) bringModalForward(modal);
+    else w->activateWindow();
 }
 
 void popupMenu(std::string_view window, std::string_view menu) {
@@ -463,6 +504,9 @@ void popupMenu(std::string_view window, std::string_view menu) {
     if (!w || st().ended) return;
     QMenu* m = w->menu(menu);
     if (!m) return;
+    // A disabled window disables its menus with it; the tray icon's menu of a window a modal
+    // window disabled is still one of the ways back to it.
+    m->setEnabled(true);
     const std::string item = choosePopupMenuItem(*m, window, menu);
     if (!item.empty()) deliver(window, item, event::kMenuSelected, {});
 }

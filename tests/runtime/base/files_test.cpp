@@ -72,6 +72,30 @@ TEST(Files, TemporaryFolderIsTheUsersOwnAndClosedToOthers) {
     std::filesystem::remove_all(base);
 }
 
+TEST(Files, DocumentsFolderIsTheOneTheUserSetElseTheHomeFolder) {
+    SavedVariable home("HOME"), config("XDG_CONFIG_HOME"), path("PATH");
+    auto base = std::filesystem::temp_directory_path() / ("qb-documents-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(base);
+    ASSERT_TRUE(std::filesystem::create_directories(base / "config"));
+    setenv("HOME", base.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (base / "config").c_str(), 1);
+    // None set: the home folder.
+    EXPECT_EQ(getSpecialFolderPath(kSpecialFolderDocuments), base.string() + "/");
+    // One set but missing: made, closed to others.
+    ASSERT_TRUE(writeFile((base / "config" / "user-dirs.dirs").string(), "XDG_DOCUMENTS_DIR=\"$HOME/我的 文档\"\n"));
+    const std::string documents = (base / "我的 文档").string();
+    EXPECT_EQ(getSpecialFolderPath(kSpecialFolderDocuments), documents + "/");
+    EXPECT_EQ(modeOf(documents) & 07777, 0700u);
+    // One that cannot be made (a file in its place), or no xdg-user-dir at all: the home folder.
+    std::filesystem::remove(documents);
+    ASSERT_TRUE(writeFile(documents, "x"));
+    EXPECT_EQ(getSpecialFolderPath(kSpecialFolderDocuments), base.string() + "/");
+    setenv("PATH", "", 1);
+    std::filesystem::remove(documents);
+    EXPECT_EQ(getSpecialFolderPath(kSpecialFolderDocuments), base.string() + "/");
+    std::filesystem::remove_all(base);
+}
+
 TEST(Files, StaleWriteTemporariesGoOnlyWhenOursAndNobodyHoldsThem) {
     auto dir = std::filesystem::temp_directory_path() / ("qb-stale-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);

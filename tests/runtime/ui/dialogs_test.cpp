@@ -10,11 +10,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include "runtime/base/files.h"
 #include "ui_test_support.h"
 
 namespace uitest {
@@ -125,21 +125,27 @@ TEST_F(DialogsTest, RealMessageBoxShowsChineseButtonsAndClosingCountsAsCancel) {
 }
 
 TEST_F(DialogsTest, SaveFileDialogProposesItsFileAndAnswersAsScripted) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const std::string out = folder.path().toStdString();
     std::string chosen = "unchanged";
     ui::pushSaveFileDialogAnswer(true, "/tmp/elsewhere.xlsx");
-    EXPECT_TRUE(ui::showSaveFileDialog("保存导出的数据", "/tmp/out", "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx", chosen));
+    EXPECT_TRUE(ui::showSaveFileDialog("保存导出的数据", out, "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx", chosen));
     EXPECT_EQ(chosen, "/tmp/elsewhere.xlsx");
     EXPECT_FALSE(ui::showSaveFileDialog("保存导出的数据", "", "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx", chosen))
         << "nothing scripted: cancelled";
     EXPECT_EQ(chosen, "/tmp/elsewhere.xlsx");
+    // A folder that is not there: a file dialog would open on the working folder instead.
+    ui::showSaveFileDialog("保存导出的数据", out + "/不在了", "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx", chosen);
     const auto shown = ui::shownDialogs();
-    ASSERT_EQ(shown.size(), 2u);
+    ASSERT_EQ(shown.size(), 3u);
     EXPECT_EQ(shown[0].kind, ui::DialogKind::SaveFileDialog);
     EXPECT_EQ(shown[0].text, "保存导出的数据");
     EXPECT_EQ(shown[0].title, "Excel工作簿（*.xlsx）|*.xlsx");
-    EXPECT_EQ(shown[0].path, "/tmp/out/数据.xlsx");
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    EXPECT_EQ(shown[1].path, QDir(documents).filePath("数据.xlsx").toStdString()) << "the documents folder";
+    EXPECT_EQ(shown[0].path, out + "/数据.xlsx");
+    const std::string documents = runtime::getSpecialFolderPath(runtime::kSpecialFolderDocuments);
+    EXPECT_EQ(shown[1].path, documents + "数据.xlsx") << "the documents folder";
+    EXPECT_EQ(shown[2].path, documents + "数据.xlsx");
 }
 
 // The program's filters name their patterns in the description; the dialog shows them once.

@@ -208,7 +208,8 @@ TEST_F(FormsTest, PeriodicItemWindowsDifferAsDesigned) {
     EXPECT_FALSE(ui::findWindowWidget(N)->windowFlags() & Qt::WindowMinimizeButtonHint);
 
     EXPECT_EQ(widget(N, "编辑框循环周期")->geometry(), QRect(115, 67, 23, 20));
-    EXPECT_EQ(widget(E, "编辑框循环周期")->geometry(), QRect(201, 71, 15, 20));
+    // Widened to the left, into the sentence's unused end, for a three-digit period.
+    EXPECT_EQ(widget(E, "编辑框循环周期")->geometry(), QRect(194, 71, 22, 20));
     EXPECT_EQ(widget(N, "编辑框提醒内容")->geometry(), QRect(7, 120, 240, 100));
     EXPECT_EQ(widget(E, "编辑框提醒内容")->geometry(), QRect(7, 136, 240, 84));
     EXPECT_NE(widget(N, "标签1"), nullptr);

@@ -1,7 +1,8 @@
 // Every text of the five windows readable whole at the designed sizes: the static texts of the
 // definitions and the values the program writes into its controls, measured with the font the
-// control is drawn in against the room the style leaves for text. A control with text must also
-// lie inside what holds it, or its edge is cut off.
+// control is drawn in against the room the style leaves for text, with a pixel to spare where a
+// text would otherwise touch its control's edge. A control with text must also lie inside what
+// holds it, or its edge is cut off. A message box is wide enough for its title.
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
@@ -25,11 +27,14 @@ using ui::ControlKind;
 class TextFitTest : public UiTest {};
 
 // The widest values the program writes into controls whose definitions hold no such text: the
-// edit window's sentence with a two-digit month and day, a two-digit period, result lines.
+// edit window's sentence with a two-digit month and day, periods of two digits (the most the new
+// window takes) and three, the arrows' largest values, result lines, the import's caption.
 const std::multimap<std::string, std::string> kDesignedValues = {
     {"EditPeriodicItemWindow/标签说明周期事项", "我在2015年12月29日约定，在今后每"},
-    {"EditPeriodicItemWindow/编辑框循环周期", "12"},
+    {"EditPeriodicItemWindow/编辑框循环周期", "100"},
     {"NewPeriodicItemWindow/编辑框循环周期", "12"},
+    {"MainWindow/编辑框2", "150"},
+    {"ImportContactsWindow/分组框3", "正在导入数据，请稍等……"},
     {"MainWindow/列表框_日志搜索结果", "2015年12月31日"},
     {"MainWindow/列表框_日志搜索结果", "未找到！"},
     {"MainWindow/列表框_提醒搜索结果", "2015年12月31日"},
@@ -59,7 +64,7 @@ int lineEditRoom(QLineEdit* e) {
 void expectFits(const std::string& key, const QString& text, const QFontMetrics& fm, int roomWidth,
                 int roomHeight, bool wrap) {
     const QRect needed = fm.boundingRect(QRect(0, 0, roomWidth, 100000), wrap ? Qt::TextWordWrap : 0, text);
-    EXPECT_TRUE(needed.width() <= roomWidth && needed.height() <= roomHeight)
+    EXPECT_TRUE(needed.width() <= roomWidth && needed.height() < roomHeight)
         << key << " \"" << text.toStdString() << "\" needs " << needed.width() << "x" << needed.height()
         << ", has " << roomWidth << "x" << roomHeight;
 }
@@ -110,8 +115,18 @@ TEST_F(TextFitTest, EveryTextIsReadableWholeInItsControl) {
                     o.textAlignment = group->alignment();
                     const QRect r =
                         style->subControlRect(QStyle::CC_GroupBox, &o, QStyle::SC_GroupBoxLabel, group);
-                    // The style sizes the caption's place to the caption as it draws it.
+                    // The style sizes the caption's place to the caption as it draws it, from the
+                    // place's top on the baseline; its strokes lie inside the box and above the
+                    // controls under them.
                     EXPECT_LT(r.right(), group->width()) << key << " \"" << text.toStdString() << "\"";
+                    const QRect ink = fm.tightBoundingRect(text).translated(r.left(), r.top() + fm.ascent());
+                    int room = group->height();
+                    for (QWidget* child : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                        if (child->x() <= ink.right() && child->geometry().right() >= ink.left())
+                            room = std::min(room, child->y());
+                    EXPECT_TRUE(ink.top() >= 0 && ink.bottom() < room)
+                        << key << " \"" << text.toStdString() << "\" drawn from " << ink.top() << " to " << ink.bottom()
+                        << ", room from 0 to " << room - 1;
                 } else if (auto* line = qobject_cast<QLineEdit*>(wd)) {
                     EXPECT_LE(fm.horizontalAdvance(text) + 1, lineEditRoom(line))
                         << key << " \"" << text.toStdString() << "\"";
@@ -126,7 +141,9 @@ TEST_F(TextFitTest, EveryTextIsReadableWholeInItsControl) {
                     EXPECT_LE(fm.horizontalAdvance(text) + 1, room)
                         << key << " \"" << text.toStdString() << "\"";
                 } else if (auto* list = qobject_cast<QAbstractItemView*>(wd)) {
+                    // Lines start two pixels inside the frame: one seems to touch it.
                     const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+                    EXPECT_GE(margin, 2) << key;
                     const int bar = mayScroll(key) ? style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr,
                                                                         list->verticalScrollBar())
                                                    : 0;
@@ -138,6 +155,16 @@ TEST_F(TextFitTest, EveryTextIsReadableWholeInItsControl) {
                 }
             }
         }
+    }
+}
+
+TEST_F(TextFitTest, AMessageBoxIsWideEnoughForItsTitle) {
+    for (const char* title : {"信息！", "信息：", "错误！", "询问？", "询问：", "警告！", "确认文件替换"}) {
+        QMessageBox box;
+        ui::setUpMessageBox(box, "密码错误！", ui::kMbIconInfo, title);
+        box.show();
+        const int needed = QFontMetrics(box.font()).horizontalAdvance(QString::fromUtf8(title)) * 3 / 2;
+        EXPECT_GE(box.width(), needed + ui::kTitleBarControls) << title;
     }
 }
 
