@@ -22,6 +22,7 @@
 #include "bench/report.h"
 #include "calendar/calendar.h"
 #include "contacts/memo.h"
+#include "core/opening.h"
 #include "forms/forms.h"
 #include "runtime/base/datetime.h"
 #include "runtime/base/files.h"
@@ -29,7 +30,6 @@
 #include "runtime/ui/dialogs_testing.h"
 #include "runtime/ui/ui.h"
 #include "runtime/ui/ui_testing.h"
-#include "store/opening.h"
 
 namespace {
 
@@ -91,8 +91,8 @@ int main() {
     runtime::setClockForTesting([today] { return runtime::DateTime{today.days + 10.0 / 24}; });
     ui::setEndProgramHook([](int code) { std::fprintf(stderr, "calendar_bench: program ended (%d)\n", code); });
     ui::useScriptedDialogs();
-    stores::createMissingDataFiles();
-    stores::openTables();
+    core::createMissingDataFiles();
+    core::openTables();
 
     // The century ends the day before today, so today's record is appended last and every
     // keystroke's lookup walks the whole diary.
@@ -102,7 +102,7 @@ int main() {
     calendar::bindCalendarHandlers();
     contacts::bindMemoHandlers();
     if (!ui::loadWindow("MainWindow")) return failed("loading MainWindow");
-    stores::bindDataProviders();
+    core::bindDataProviders();
     ui::setDate("MainWindow", "月历", runtime::getCurrentDateTime());
     calendar::onCalendarDateChanged();
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "store/schemas.h"
+#include "core/stores.h"
 
 namespace bench {
 
@@ -95,7 +95,7 @@ bool fillOpenStores(const Century& century) {
 
 bool writeDataFolder(const std::string& dataFolder, const Century& century, const std::string& password) {
     for (const char* file : {"rz35.edb", "rz35.edt", "tx35.edb", "bw35.edb", "bw35.edt", "lxr35.edb"}) {
-        if (!stores::writeTemplateInto(dataFolder, file)) return false;
+        if (!core::writeTemplateInto(dataFolder, file)) return false;
     }
     bool ok = true;
     for (const char* store : {"rz35", "tx35", "bw35", "lxr35"}) ok = ok && st::openDatabase(dataFolder + "/" + store + ".edb");

@@ -13,6 +13,7 @@
 #include "calendar/calendar.h"
 #include "contacts/contacts_page.h"
 #include "contacts/memo.h"
+#include "core/opening.h"
 #include "exchange/exchange.h"
 #include "forms/forms.h"
 #include "runtime/base/datetime.h"
@@ -22,7 +23,6 @@
 #include "runtime/ui/ui.h"
 #include "runtime/ui/ui_testing.h"
 #include "search/search.h"
-#include "store/opening.h"
 
 namespace bench {
 
@@ -65,9 +65,9 @@ inline bool startProgramIn(const std::string& folder, int days) {
     search::bindSearchHandlers();
     exchange::bindExchangeHandlers();
     if (!runtime::ui::loadWindow("MainWindow")) return false;
-    stores::createMissingDataFiles();
-    stores::openTables();
-    stores::bindDataProviders();
+    core::createMissingDataFiles();
+    core::openTables();
+    core::bindDataProviders();
     return runtime::store::selectDatabase("rz35") && runtime::store::getRecordCount() == days;
 }
 

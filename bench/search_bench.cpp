@@ -17,7 +17,7 @@
 #include "bench/century.h"
 #include "bench/program.h"
 #include "bench/report.h"
-#include "search/result_lists.h"
+#include "core/search_results.h"
 
 namespace {
 
@@ -46,10 +46,7 @@ Expected count(const bench::Century& c, const std::string& word) {
     return e;
 }
 
-int listCount(const char* list) {
-    const int n = ui::getListItemCount("MainWindow", list);
-    return n == 1 && ui::getListItemText("MainWindow", list, 0) == search::kNotFound ? 0 : n;
-}
+int listCount(core::ResultKind kind) { return static_cast<int>(core::searchResults(kind).size()); }
 
 volatile int sink = 0;  // keeps the baseline's search from being optimised away
 
@@ -114,9 +111,9 @@ int main() {
             for (int k = 0; k < 2; ++k) {
                 ui::setText("MainWindow", "编辑框关键词", words[k]);
                 search::searchAll();
-                if (listCount(search::kDiaryList) != s.want[k].diary ||
-                    listCount(search::kReminderList) != s.want[k].items ||
-                    listCount(search::kContactList) != s.want[k].contacts) {
+                if (listCount(core::ResultKind::Diary) != s.want[k].diary ||
+                    listCount(core::ResultKind::PeriodicItem) != s.want[k].items ||
+                    listCount(core::ResultKind::Contact) != s.want[k].contacts) {
                     bench::fail(kBench, "the lists do not hold every hit of " + words[k]);
                     return 1;
                 }

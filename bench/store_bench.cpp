@@ -16,9 +16,9 @@
 
 #include "bench/century.h"
 #include "bench/report.h"
+#include "core/stores.h"
 #include "runtime/store/store.h"
 #include "runtime/store/store_testing.h"
-#include "store/schemas.h"
 
 namespace st = runtime::store;
 
@@ -56,8 +56,8 @@ bool runOnce(const std::string& folder, const std::string& password, Figures& f)
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     const std::string rz = folder + "/rz35.edb", lxr = folder + "/lxr35.edb";
-    if (!check(st::createTable(rz, stores::diarySchema(), password), "create rz35") ||
-        !check(st::createTable(lxr, stores::contactSchema(), password), "create lxr35")) {
+    if (!check(st::createTable(rz, core::diarySchema(), password), "create rz35") ||
+        !check(st::createTable(lxr, core::contactSchema(), password), "create lxr35")) {
         return false;
     }
     const std::optional<std::string_view> pw =

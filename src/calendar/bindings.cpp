@@ -1,6 +1,8 @@
-// The handler names the window definitions use for the calendar module, bound to its functions.
+// The handler names the window definitions use for the calendar module, bound to its functions,
+// and the two views start-up asks of the calendar, handed to the shell.
 #include "calendar/calendar.h"
 #include "runtime/ui/ui.h"
+#include "shell/lifecycle.h"
 
 namespace calendar {
 
@@ -35,6 +37,7 @@ void bindCalendarHandlers() {
                         onCalendarWheel(args);
                         return true;
                     }));
+    shell::registerDayViews({onCalendarDateChanged, rebuildWeekView});
 }
 
 }  // namespace calendar

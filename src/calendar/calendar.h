@@ -6,16 +6,18 @@
 // calendar raises no event for a program write). The week view is a snapshot centred on today,
 // rebuilt only by rebuildWeekView.
 //
-// Callers elsewhere need onCalendarDateChanged (start-up, search results), rebuildWeekView
-// (start-up) and bindCalendarHandlers (once, before MainWindow is loaded). The other handlers are
-// declared for tests; the window system reaches them through their bound names.
+// Callers elsewhere need onCalendarDateChanged (the search results) and bindCalendarHandlers
+// (once, before MainWindow is loaded), which also hands the shell onCalendarDateChanged and
+// rebuildWeekView for start-up. The other handlers are declared for tests; the window system
+// reaches them through their bound names.
 #pragma once
 
 #include "runtime/ui/ui.h"
 
 namespace calendar {
 
-// Binds every handler name the forms use for this module to its function.
+// Binds every handler name the forms use for this module to its function, and hands the shell
+// the day page and the week view for start-up.
 void bindCalendarHandlers();
 
 // ---- Day page ----
@@ -35,7 +37,7 @@ void onBackToTodayMenu();
 // record number. Leaves tx35 current, positioned after its last record.
 void listPeriodicItemsForDate();
 // Refills the week grid from the stores for today - 3 .. today + 3 and records the calendar's date
-// in shell::weekViewCentreDate. Leaves tx35 current, positioned after its last record.
+// in core::weekViewCentreDate. Leaves tx35 current, positioned after its last record.
 void rebuildWeekView();
 void onDiaryBoxFocusLost();
 void onWeekGridRightButton();

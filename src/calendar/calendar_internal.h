@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "calendar/due_rule.h"
 #include "runtime/base/datetime.h"
 
 namespace calendar::detail {
@@ -26,23 +25,11 @@ inline constexpr const char* kUnitBox = "组合框循环单位";
 inline constexpr const char* kItemTextBox = "编辑框提醒内容";
 inline constexpr const char* kStartLabel = "标签说明周期事项";
 
-// Stores and fields.
-inline constexpr const char* kDiaryStore = "rz35";
-inline constexpr int kDiaryDatePosition = 1;  // 日期 is the diary's first field
-inline constexpr const char* kDiaryText = "日志";
-inline constexpr const char* kItemStore = "tx35";
-inline constexpr const char* kItemStart = "初始日期";
-inline constexpr const char* kItemPeriod = "循环周期";
-inline constexpr const char* kItemUnit = "循环单位";
-inline constexpr const char* kItemText = "提醒内容";
-
 // The date-only text "%d年%d月%d日".
 std::string dateText(runtime::DateTime t);
 // The day at 00:00:00, as the date text read back.
 runtime::DateTime dayValue(runtime::DateTime t);
 
 runtime::DateTime chosenDate();
-// The current record of the current store as a periodic item.
-PeriodicItem readPeriodicItem();
 
 }  // namespace calendar::detail

@@ -18,6 +18,7 @@
 
 #include "calendar/calendar.h"
 #include "calendar/calendar_internal.h"
+#include "core/diary.h"
 #include "runtime/base/text.h"
 #include "runtime/store/store.h"
 #include "runtime/ui/ui.h"
@@ -38,29 +39,13 @@ runtime::DateTime dayValue(runtime::DateTime t) { return runtime::toDateTime(dat
 
 runtime::DateTime chosenDate() { return ui::getDate(kMainWindow, kCalendar); }
 
-PeriodicItem readPeriodicItem() {
-    PeriodicItem item;
-    item.startDate = store::valueDate(store::readField(kItemStart));
-    item.period = store::valueInt(store::readField(kItemPeriod));
-    item.unit = store::valueText(store::readField(kItemUnit));
-    item.text = store::valueText(store::readField(kItemText));
-    return item;
-}
-
 }  // namespace detail
 
 namespace {
 
-// The chosen date's diary record: the first record in store order whose date has the chosen
-// date's text, that is the same year, month and day (every record the day page writes holds a
-// whole day; one edited elsewhere may carry a time of day). The store answers it from its index
-// of days: a keystroke looks the day up again, and a pass over a century of records at every
-// key would cost more than the write itself.
-bool findDiaryOfChosenDate() {
-    store::selectDatabase(kDiaryStore);
-    store::goToFirstRecord();
-    return store::findRecordOnDay(kDiaryDatePosition, chosenDate());
-}
+// A keystroke looks the day up again: through the store's index of days, since a pass over a
+// century of records at every key would cost more than the write itself.
+bool findDiaryOfChosenDate() { return core::findDiaryRecordOfDay(chosenDate()); }
 
 // True while the diary's writes fail; the next write that succeeds clears it.
 bool diaryWriteFailing = false;
@@ -91,7 +76,7 @@ void onCalendarDateChanged() {
 
 void showDiaryOfSelectedDate() {
     const bool found = findDiaryOfChosenDate();
-    const std::string text = found ? store::valueText(store::readField(kDiaryText)) : std::string();
+    const std::string text = found ? core::readDiaryRecord().text : std::string();
     ui::setText(kMainWindow, kDiaryBox, text);
 }
 
@@ -105,7 +90,7 @@ void onDiaryTextChanged() {
         stored = store::deleteRecords();
         if (stored) store::packDatabase();
     } else if (found) {
-        stored = store::writeField(kDiaryText, store::Value{text});
+        stored = store::writeField(core::kDiaryTextField, store::Value{text});
     } else if (!text.empty()) {
         stored = store::addRecord({store::Value{dayValue(chosenDate())}, store::Value{text}});
     }

@@ -14,20 +14,14 @@
 // one-off, due only where the distance is 0 (its start day), never before and never after.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
+#include "core/periodic_items.h"
 #include "runtime/base/datetime.h"
 
 namespace calendar {
 
-// The fields of a record of the periodic-item store that the rule reads.
-struct PeriodicItem {
-    runtime::DateTime startDate;  // 初始日期
-    int32_t period = 0;           // 循环周期
-    std::string unit;             // 循环单位
-    std::string text;             // 提醒内容
-};
+using core::PeriodicItem;
 
 inline constexpr double kDueTolerance = 1e-7;
 

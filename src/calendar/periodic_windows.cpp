@@ -15,10 +15,12 @@
 
 #include "calendar/calendar.h"
 #include "calendar/calendar_internal.h"
+#include "core/globals.h"
+#include "core/periodic_items.h"
+#include "core/stores.h"
 #include "runtime/base/number.h"
 #include "runtime/store/store.h"
 #include "runtime/ui/ui.h"
-#include "shell/globals.h"
 
 namespace calendar {
 
@@ -43,7 +45,7 @@ std::string selectedLineText() {
 // begins: the list cannot change while the condition runs.
 store::Condition hasSelectedLineText() {
     const std::string line = selectedLineText();
-    return [line] { return store::valueText(store::readField(kItemText)) == line; };
+    return [line] { return store::valueText(store::readField(core::kItemTextField)) == line; };
 }
 
 store::Condition isSelectedPeriodicRecord() { return hasSelectedLineText(); }
@@ -52,7 +54,7 @@ store::Condition isPeriodicRecordToDelete() { return hasSelectedLineText(); }
 // As the week view's refresh does: rebuild, then put the calendar back where it was.
 void rebuildWeekViewAndRestoreCalendar() {
     rebuildWeekView();
-    ui::setDate(kMainWindow, kCalendar, shell::weekViewCentreDate);
+    ui::setDate(kMainWindow, kCalendar, core::weekViewCentreDate);
 }
 
 // The period as the store keeps it: the box's number ("-" and digits only) truncated to an integer.
@@ -67,15 +69,15 @@ void onPeriodicListRightButton() { ui::popupMenu(kMainWindow, "周期性右键�
 void onPeriodicListEvent1() { onModifyPeriodicMenu(); }
 
 void onAddPeriodicMenu() {
-    shell::periodicItemStartDate = dayValue(chosenDate());
-    store::selectDatabase(kItemStore);
+    core::periodicItemStartDate = dayValue(chosenDate());
+    store::selectDatabase(core::kPeriodicStore);
     ui::loadWindow(kNewItemWindow, kMainWindow, true);
     ui::setBool(kNewItemWindow, "", "visible", true);
     rebuildWeekViewAndRestoreCalendar();
 }
 
 void onAddPeriodicOk() {
-    store::selectDatabase(kItemStore);
+    store::selectDatabase(core::kPeriodicStore);
     const std::string period = ui::getText(kNewItemWindow, kPeriodBox);
     if (period.empty()) return askForPeriod();
     if (period == "0") {
@@ -84,8 +86,9 @@ void onAddPeriodicOk() {
     }
     const std::string text = ui::getText(kNewItemWindow, kItemTextBox);
     if (text.empty()) return askForText();
-    const bool added = store::addRecord({store::Value{shell::periodicItemStartDate}, periodOf(period),
-                                         store::Value{ui::getText(kNewItemWindow, kUnitBox)}, store::Value{text}});
+    const bool added =
+        store::addRecord({store::Value{core::periodicItemStartDate}, periodOf(period),
+                          store::Value{ui::getText(kNewItemWindow, kUnitBox)}, store::Value{text}});
     if (!added) {
         ui::showMessageBox("加记录失败", kErrorIcon, "错误！");
         return;
@@ -97,7 +100,7 @@ void onAddPeriodicOk() {
 void onAddPeriodicCancel() { ui::destroyUnit(kNewItemWindow); }
 
 void onModifyPeriodicMenu() {
-    store::selectDatabase(kItemStore);
+    store::selectDatabase(core::kPeriodicStore);
     store::goToFirstRecord();
     if (ui::getInt(kMainWindow, kItemList, "selection") == -1) {
         ui::showMessageBox("请选择一条记录后再进行修改！", kInfoIcon, "信息！");
@@ -110,7 +113,7 @@ void onModifyPeriodicMenu() {
     }
     // The found record is now current; onEditPeriodicWindowCreated reads it during the load.
     ui::loadWindow(kEditItemWindow, kMainWindow, true);
-    const PeriodicItem item = readPeriodicItem();
+    const core::PeriodicItem item = core::readPeriodicItem();
     ui::setText(kEditItemWindow, kPeriodBox, runtime::toText(item.period));
     ui::setText(kEditItemWindow, kUnitBox, item.unit);
     ui::setText(kEditItemWindow, kItemTextBox, item.text);
@@ -118,8 +121,8 @@ void onModifyPeriodicMenu() {
 }
 
 void onEditPeriodicWindowCreated() {
-    store::selectDatabase(kItemStore);
-    const runtime::DateTime start = store::valueDate(store::readField(kItemStart));
+    store::selectDatabase(core::kPeriodicStore);
+    const runtime::DateTime start = store::valueDate(store::readField(core::kItemStartField));
     ui::setProperty(kEditItemWindow, kStartLabel, "caption", "我在" + runtime::dateTimeToText(start) + "约定，在今后每");
 }
 
@@ -142,7 +145,7 @@ void onEditPeriodicOk() {
 void onEditPeriodicCancel() { ui::destroyUnit(kEditItemWindow); }
 
 void onDeletePeriodicMenu() {
-    store::selectDatabase(kItemStore);
+    store::selectDatabase(core::kPeriodicStore);
     store::goToFirstRecord();
     // With no line selected the text sought is the empty text.
     if (!store::findRecord(isPeriodicRecordToDelete())) {

@@ -14,11 +14,15 @@
 
 #include "calendar/calendar.h"
 #include "calendar/calendar_internal.h"
+#include "calendar/due_rule.h"
+#include "core/diary.h"
+#include "core/globals.h"
+#include "core/periodic_items.h"
+#include "core/stores.h"
 #include "runtime/base/number.h"
 #include "runtime/base/text.h"
 #include "runtime/store/store.h"
 #include "runtime/ui/ui.h"
-#include "shell/globals.h"
 
 namespace calendar {
 
@@ -38,13 +42,13 @@ constexpr uint32_t kDayColumnsColour = 0xECECEC;
 
 void listPeriodicItemsForDate() {
     ui::clearList(kMainWindow, kItemList);
-    store::selectDatabase(kItemStore);
+    store::selectDatabase(core::kPeriodicStore);
     store::goToFirstRecord();
     const int count = store::getRecordCount();
     // Read once for the pass: no event can move the calendar while the list is filled.
     const runtime::DateTime chosen = chosenDate();
     for (int i = 0; i < count; ++i) {
-        const PeriodicItem item = readPeriodicItem();
+        const PeriodicItem item = core::readPeriodicItem();
         if (isPeriodicItemDue(item, chosen)) ui::addListItem(kMainWindow, kItemList, item.text, store::getRecordNumber());
         store::skipRecords();
     }
@@ -54,7 +58,7 @@ void rebuildWeekView() {
     const char* w = kMainWindow;
     const char* g = kWeekGrid;
     ui::resetGrid(w, g);
-    shell::weekViewCentreDate = chosenDate();
+    core::weekViewCentreDate = chosenDate();
     ui::setInt(w, g, "rowCount", kRows);
     ui::setInt(w, g, "columnCount", kColumns);
 
@@ -90,24 +94,21 @@ void rebuildWeekView() {
     for (int row = 1; row < kRows; ++row) ui::setGridCellData(w, g, row, 2, weekdayToText(rowDate[row]));
 
     for (int row = 1; row < kRows; ++row) {
-        store::selectDatabase(kDiaryStore);
-        store::goToFirstRecord();
-        // The diary keeps its days at 00:00:00, so the values compare exactly.
-        const double day = dayValue(rowDate[row]).days;
-        if (store::findRecord([day] { return store::valueDate(store::readField(kDiaryDatePosition)).days == day; })) {
+        // The same record the day page shows for that day.
+        if (core::findDiaryRecordOfDay(rowDate[row])) {
             // Cut on a character boundary: a lone half character would show as garbage.
-            const std::string diary = store::valueText(store::readField(kDiaryText));
-            ui::setGridCellData(w, g, row, 3, runtime::getLeftText(diary, kPreviewBytes));
+            ui::setGridCellData(w, g, row, 3,
+                                runtime::getLeftText(core::readDiaryRecord().text, kPreviewBytes));
         }
     }
 
-    store::selectDatabase(kItemStore);
+    store::selectDatabase(core::kPeriodicStore);
     for (int row = 1; row < kRows; ++row) {
         std::string due;
         store::goToFirstRecord();
         const int count = store::getRecordCount();
         for (int i = 0; i < count; ++i) {
-            const PeriodicItem item = readPeriodicItem();
+            const PeriodicItem item = core::readPeriodicItem();
             if (isPeriodicItemDue(item, rowDate[row])) due += item.text + "\r\n";
             store::skipRecords();
         }
@@ -124,7 +125,7 @@ void onWeekGridRightButton() { ui::popupMenu(kMainWindow, "同步周历库"); }
 
 void onRefreshWeekViewMenu() {
     rebuildWeekView();
-    ui::setDate(kMainWindow, kCalendar, shell::weekViewCentreDate);
+    ui::setDate(kMainWindow, kCalendar, core::weekViewCentreDate);
 }
 
 }  // namespace calendar

@@ -23,16 +23,19 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
+#include "core/contacts.h"
+#include "core/globals.h"
 #include "runtime/base/files.h"
 #include "runtime/base/number.h"
 #include "runtime/base/text.h"
 #include "runtime/pinyin/pinyin.h"
 #include "runtime/store/store.h"
 #include "runtime/ui/ui.h"
-#include "shell/globals.h"
+#include "shell/protection.h"
 
 namespace contacts {
 
@@ -46,9 +49,9 @@ constexpr const char* kRightTabs = "选择夹右侧";
 constexpr const char* kView = "表格_人脉";
 constexpr const char* kProvider = "数据库提供者_联系人";
 constexpr const char* kStore = "lxr35";
-constexpr const char* kName = "姓名";
-constexpr const char* kPhone = "电话";
-constexpr const char* kRemark = "备注";
+constexpr const char* kName = core::kContactNameField;
+constexpr const char* kPhone = core::kContactPhoneField;
+constexpr const char* kRemark = core::kContactRemarkField;
 constexpr int kContactsPage = 3;
 
 struct Origin {
@@ -80,7 +83,7 @@ private:
     bool was_;
 };
 
-std::string storeFile() { return shell::programPath("/data/lxr35.edb"); }
+std::string storeFile() { return core::programPath("/data/lxr35.edb"); }
 
 std::string textOf(const ui::Value& value) {
     const std::string* text = std::get_if<std::string>(&value);
@@ -92,7 +95,9 @@ std::string shownFile() { return textOf(ui::getProperty(kMain, kProvider, "file"
 std::string fieldText(const char* field) { return st::valueText(st::readField(field)); }
 
 Origin currentOrigin() {
-    return Origin{st::getRecordNumber(), fieldText(kName), fieldText(kPhone), fieldText(kRemark)};
+    core::Contact contact = core::readContact();
+    return Origin{st::getRecordNumber(), std::move(contact.name), std::move(contact.phone),
+                  std::move(contact.remark)};
 }
 
 // Page 0 and back: the page-change handler then shows the contacts page with its rows as they are.
@@ -108,8 +113,8 @@ std::string deleteQuestion(int number) { return "确定要删除 [ " + runtime::
 bool openCopy(const std::string& path) {
     if (!st::isDatabaseEncrypted(path)) return st::openDatabase(path);
     std::vector<std::string> candidates;
-    for (const std::string& p : {textOf(ui::getProperty(kMain, kProvider, "password")), shell::databasePassword,
-                                 shell::startupPassword}) {
+    for (const std::string& p : {textOf(ui::getProperty(kMain, kProvider, "password")),
+                                 core::databasePassword, core::startupPassword}) {
         if (!p.empty()) candidates.push_back(p);
     }
     for (const std::string& password : candidates) {
@@ -419,6 +424,7 @@ void bindContactsHandlers() {
         {"onAllContactsButton", onAllContactsButton},
     };
     for (const auto& entry : handlers) ui::bindHandler(entry.name, std::function<void()>(entry.function));
+    shell::registerBeforeProtecting(deleteLetterGroupTables);
 }
 
 }  // namespace contacts

@@ -46,13 +46,14 @@ void onAllContactsButton();
 
 // The letter groups' tables are plain copies of contacts: protecting the stores takes them away
 // (closed first; a group on show gives way to the whole list). The next press of a letter button
-// makes its table again, protected like lxr35.
+// makes its table again, protected like lxr35. Handed to the shell by bindContactsHandlers.
 void deleteLetterGroupTables();
 
 // Whether `表格_人脉` shows lxr35 itself (and not a letter group).
 bool isWholeContactListShown();
 
-// Binds every handler name above.
+// Binds every handler name above, and hands the shell deleteLetterGroupTables to run before it
+// protects the stores.
 void bindContactsHandlers();
 
 }  // namespace contacts

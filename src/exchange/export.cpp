@@ -1,5 +1,5 @@
 // The export to a spreadsheet workbook. MainWindow's spreadsheet pair is modelled here: the
-// application `Excel程序` (started, visible, caption) and the workbook `Excel工作簿` (the workbook
+// application `Excel程序` (its caption) and the workbook `Excel工作簿` (the workbook
 // model with its current sheet and range). Every cell is written the one way the workbook
 // control knows: start cell := address, end cell := the same address, value := text.
 //
@@ -19,13 +19,17 @@
 #include <system_error>
 #include <vector>
 
+#include "core/contacts.h"
+#include "core/diary.h"
+#include "core/periodic_items.h"
+#include "core/search_results.h"
+#include "core/stores.h"
 #include "runtime/base/datetime.h"
 #include "runtime/base/files.h"
 #include "runtime/base/number.h"
 #include "runtime/sheet/sheet.h"
 #include "runtime/store/store.h"
 #include "runtime/ui/ui.h"
-#include "search/result_lists.h"
 
 namespace exchange {
 
@@ -35,22 +39,19 @@ namespace ui = runtime::ui;
 namespace st = runtime::store;
 namespace sheet = runtime::sheet;
 
-constexpr const char* kMain = "MainWindow";
-
 constexpr const char* kWorkbookType = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet";
 constexpr const char* kWorkbookPrefix = "Quillarbor导出数据-";
 
 // A new workbook starts with one sheet, as current spreadsheet programs make them; the export
 // brings it to four.
 constexpr int kNewWorkbookSheets = 1;
+constexpr int kExportSheets = 4;
 // Rows are written in order, so the workbook keeps one row per sheet in memory and the rest in
 // temporary files: the export of every record takes memory for a row, not for the data.
 constexpr sheet::Workbook::Storage kStorage = sheet::Workbook::Storage::Spooled;
 
 // MainWindow's `Excel程序` and `Excel工作簿`.
 struct ExportSpreadsheet {
-    bool started = false;
-    bool visible = false;
     std::string caption;
     std::unique_ptr<sheet::Workbook> book;
 };
@@ -67,12 +68,7 @@ std::string& lastPath() {
 
 // The spreadsheet layer is part of the program, so the application always starts; a new start
 // drops what the control held, as a restarted application would.
-bool startExcelApplication() {
-    ExportSpreadsheet& s = spreadsheet();
-    s = ExportSpreadsheet{};
-    s.started = true;
-    return true;
-}
+void startExcelApplication() { spreadsheet() = ExportSpreadsheet{}; }
 
 sheet::Workbook& book() {
     ExportSpreadsheet& s = spreadsheet();
@@ -96,10 +92,7 @@ void autoFit(const std::string& endAddress) {
 
 std::string row(const char* column, int k) { return column + runtime::toText(k); }
 
-// A list holds a search result when it is not empty and its first line is not "未找到！".
-bool holdsResult(const char* list) {
-    return ui::getListItemCount(kMain, list) > 0 && ui::getListItemText(kMain, list, 0) != search::kNotFound;
-}
+bool holdsResult(core::ResultKind kind) { return !core::searchResults(kind).empty(); }
 
 std::string text(const char* field) { return st::valueText(st::readField(field)); }
 
@@ -158,16 +151,9 @@ void rescueTemporaryExportWorkbooks() {
 
 std::string lastExportPath() { return lastPath(); }
 
-bool isDiaryOnResultDate() {
-    const runtime::DateTime recordDate = st::valueDate(st::readField("日期"));
-    return recordDate == runtime::toDateTime(book().value());
-}
-
-bool isContactOnResultName() { return text("姓名") == book().value(); }
-
 void onExportResultsButton() {
-    if (!holdsResult(search::kDiaryList) && !holdsResult(search::kReminderList) && !holdsResult(search::kMemoList) &&
-        !holdsResult(search::kContactList)) {
+    if (!holdsResult(core::ResultKind::Diary) && !holdsResult(core::ResultKind::PeriodicItem) &&
+        !holdsResult(core::ResultKind::Memo) && !holdsResult(core::ResultKind::Contact)) {
         ui::showMessageBox("没有任何搜索结果，无需导出！", ui::kMbIconInfo, "信息！");
         return;
     }
@@ -185,20 +171,11 @@ void onExportAllButton() {
 void createExportWorkbook() {
     startExcelApplication();
     ExportSpreadsheet& s = spreadsheet();
-    s.visible = true;
     s.caption = "Quillarbor导出数据-" + runtime::dateTimeToText(runtime::getCurrentDateTime());
     s.book = std::make_unique<sheet::Workbook>(kNewWorkbookSheets, kStorage);
     sheet::Workbook& b = *s.book;
 
-    if (b.sheetCount() <= 3) {
-        if (b.sheetCount() == 1) {
-            for (int i = 0; i < 3; ++i) b.addWorksheet();
-        }
-        if (b.sheetCount() == 2) {
-            for (int i = 0; i < 2; ++i) b.addWorksheet();
-        }
-        if (b.sheetCount() == 3) b.addWorksheet();
-    }
+    for (int count = b.sheetCount(); count < kExportSheets; ++count) b.addWorksheet();
 
     struct SheetHead {
         const char* name;
@@ -223,68 +200,66 @@ void createExportWorkbook() {
 void exportSearchResults() {
     sheet::Workbook& b = book();
 
-    if (ui::getListItemText(kMain, search::kDiaryList, 0) != search::kNotFound) {
-        const int n = ui::getListItemCount(kMain, search::kDiaryList);
+    // Each section reads its held results; its rows hold the records as they are now.
+    if (const auto& diary = core::searchResults(core::ResultKind::Diary); !diary.empty()) {
+        const int n = static_cast<int>(diary.size());
         b.setCurrentSheet(1);
-        st::selectDatabase("rz35");
-        st::goToFirstRecord();
         for (int k = 1; k <= n; ++k) {
-            st::goToFirstRecord();
-            writeCell(row("a", k + 1), ui::getListItemText(kMain, search::kDiaryList, k - 1));
-            // A day deleted since the search finds no record: its row keeps the date alone.
-            if (st::findRecord(isDiaryOnResultDate)) writeCell(row("b", k + 1), text("日志"));
+            const core::SearchResult& result = diary[static_cast<std::size_t>(k - 1)];
+            writeCell(row("a", k + 1), result.text);
+            // The first record of the result's date and time, through the index of days; a day
+            // deleted since the search finds none, and its row keeps the date alone.
+            if (core::findDiaryRecordAt(result.date))
+                writeCell(row("b", k + 1), core::readDiaryRecord().text);
         }
         autoFit(row("b", n + 2));
     }
 
-    if (ui::getListItemText(kMain, search::kReminderList, 0) != search::kNotFound) {
-        const int n = ui::getListItemCount(kMain, search::kReminderList);
+    if (const auto& items = core::searchResults(core::ResultKind::PeriodicItem); !items.empty()) {
+        const int n = static_cast<int>(items.size());
         b.setCurrentSheet(2);
-        st::selectDatabase("tx35");
-        st::goToFirstRecord();
+        st::selectDatabase(core::kPeriodicStore);
         for (int k = 1; k <= n; ++k) {
-            const std::string line = ui::getListItemText(kMain, search::kReminderList, k - 1);
-            const int number = static_cast<int>(ui::getListItemData(kMain, search::kReminderList, k - 1));
-            writeCell(row("a", k + 1), line);
-            // The line names its record by number; when that number no longer holds an item of
-            // the line's date (deleted or changed since the search), the row keeps the date alone
-            // rather than show another item's data.
-            if (number < 1 || number > st::getRecordCount() || !st::goToRecord(number) ||
-                runtime::dateTimeToText(st::valueDate(st::readField("初始日期"))) != line) {
+            const core::SearchResult& result = items[static_cast<std::size_t>(k - 1)];
+            writeCell(row("a", k + 1), result.text);
+            // When the result's record number no longer holds an item of its date (deleted or
+            // changed since the search), the row keeps the date alone rather than show another
+            // item's data.
+            if (result.record < 1 || result.record > st::getRecordCount() || !st::goToRecord(result.record))
                 continue;
-            }
-            writeCell(row("b", k + 1), runtime::toText(st::valueInt(st::readField("循环周期"))));
-            writeCell(row("c", k + 1), text("循环单位"));
-            writeCell(row("d", k + 1), text("提醒内容"));
+            const core::PeriodicItem item = core::readPeriodicItem();
+            if (item.startDate != result.date) continue;
+            writeCell(row("b", k + 1), runtime::toText(item.period));
+            writeCell(row("c", k + 1), item.unit);
+            writeCell(row("d", k + 1), item.text);
         }
         autoFit(row("d", n + 2));
     }
 
-    if (ui::getListItemText(kMain, search::kMemoList, 0) != search::kNotFound) {
+    if (holdsResult(core::ResultKind::Memo)) {
         b.setCurrentSheet(3);
-        st::selectDatabase("bw35");
+        st::selectDatabase(core::kMemoStore);
         st::goToFirstRecord();
         writeCell("a2", text("bw"));
         autoFit("a2");
     }
 
-    if (ui::getListItemText(kMain, search::kContactList, 0) != search::kNotFound) {
-        const int n = ui::getListItemCount(kMain, search::kContactList);
+    if (const auto& contacts = core::searchResults(core::ResultKind::Contact); !contacts.empty()) {
+        const int n = static_cast<int>(contacts.size());
         b.setCurrentSheet(4);
-        st::selectDatabase("lxr35");
-        st::goToFirstRecord();
+        st::selectDatabase(core::kContactStore);
         for (int k = 1; k <= n; ++k) {
-            const std::string line = ui::getListItemText(kMain, search::kContactList, k - 1);
-            const int number = static_cast<int>(ui::getListItemData(kMain, search::kContactList, k - 1));
-            writeCell(row("a", k + 1), line);
-            // The line names its own record: contacts of one name each keep their own data. When
-            // that record no longer holds a contact of the line's name (renamed or deleted since
-            // the search), the row keeps the name alone rather than show another contact's data.
-            if (number < 1 || number > st::getRecordCount() || !st::goToRecord(number) || text("姓名") != line) {
+            const core::SearchResult& result = contacts[static_cast<std::size_t>(k - 1)];
+            writeCell(row("a", k + 1), result.text);
+            // Each result names its own record: contacts of one name each keep their own data.
+            // When that record no longer holds a contact of the result's name (renamed or deleted
+            // since the search), the row keeps the name alone rather than show another's data.
+            if (result.record < 1 || result.record > st::getRecordCount() || !st::goToRecord(result.record))
                 continue;
-            }
-            writeCell(row("b", k + 1), text("电话"));
-            writeCell(row("c", k + 1), text("备注"));
+            const core::Contact contact = core::readContact();
+            if (contact.name != result.text) continue;
+            writeCell(row("b", k + 1), contact.phone);
+            writeCell(row("c", k + 1), contact.remark);
         }
         autoFit(row("c", n + 2));
     }

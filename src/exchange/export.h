@@ -4,15 +4,15 @@
 // cell a text. Named "Quillarbor导出数据-<date and time>.xlsx", it is written into the user's
 // documents folder and opened there with the desktop's spreadsheet application; without one,
 // the user chooses where to save it. The user is told where it is. The export only reads the
-// stores and the four result lists of the search.
+// stores and the search results the core holds.
 #pragma once
 
 #include <string>
 
 namespace exchange {
 
-// Clicked: `按钮_导出结果`. Refuses with a message when no result list holds a search result
-// (each empty or "未找到！" first), else builds, fills and shows the workbook.
+// Clicked: `按钮_导出结果`. Refuses with a message when the last search left no result (or there
+// was none), else builds, fills and shows the workbook.
 void onExportResultsButton();
 // Clicked: `按钮_导出全库`. Builds, fills and shows the workbook of every record.
 void onExportAllButton();
@@ -21,7 +21,7 @@ void onExportAllButton();
 // Starts the spreadsheet application, names it after the time of day, adds a workbook of four
 // named sheets with their header rows; "人脉" is the sheet in front.
 void createExportWorkbook();
-// One row per line of each result list that holds a search result, in list order.
+// One row per search result of each kind, in the order its list shows them.
 void exportSearchResults();
 // One row per record of each store, in store order.
 void exportAllTables();
@@ -32,11 +32,6 @@ void saveExportWorkbook();
 // At start-up: workbooks that exports of earlier versions left in the temporary folder, where
 // the session would delete them with the user's edits, move into the documents folder.
 void rescueTemporaryExportWorkbooks();
-
-// findRecord conditions on the cell just written in column A: the diary record's 日期 equals
-// that cell's date; the contact's 姓名 equals that cell's text byte for byte.
-bool isDiaryOnResultDate();
-bool isContactOnResultName();
 
 // The folder exported workbooks go into (the user's documents folder), and the path of the last
 // workbook written (empty before the first), for tests.

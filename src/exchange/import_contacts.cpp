@@ -55,12 +55,10 @@ std::optional<FileState> fileState(const std::string& path) {
     return state;
 }
 
-// The window's `Excel程序1` and `Excel工作簿1`: the application is held from the first "选择"
-// until the window goes; the workbook only while the column list is being read. What that read
-// gave is kept as the rows "开始" imports, until the window goes.
+// The window's `Excel工作簿1`, held only while the column list is being read; what that read gave
+// is kept as the rows "开始" imports, until the window goes. Its application `Excel程序1` is the
+// spreadsheet layer, part of the program: it is always there.
 struct ImportSpreadsheet {
-    bool started = false;
-    bool visible = true;
     std::unique_ptr<sheet::Workbook> book;
     std::string keptPath;
     std::optional<FileState> keptState;
@@ -70,12 +68,6 @@ struct ImportSpreadsheet {
 ImportSpreadsheet& spreadsheet() {
     static ImportSpreadsheet s;
     return s;
-}
-
-// The spreadsheet layer is part of the program: starting it cannot fail.
-bool startExcelApplication() {
-    spreadsheet().started = true;
-    return true;
 }
 
 }  // namespace
@@ -111,13 +103,7 @@ void onChooseExcelFile() {
         const ui::Value chosen = ui::getProperty(kWindow, kFileDialog, "fileName");
         if (const std::string* path = std::get_if<std::string>(&chosen)) ui::setText(kWindow, kPathBox, *path);
     }
-    if (!startExcelApplication()) {
-        // Kept for a spreadsheet layer that could be missing; the window and the stores stay.
-        ui::showMessageBox("你的计算机上没有EXCEL程序");
-        return;
-    }
     ImportSpreadsheet& s = spreadsheet();
-    s.visible = false;
     s.book = std::make_unique<sheet::Workbook>(1);
 
     const std::string path = ui::getText(kWindow, kPathBox);

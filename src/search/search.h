@@ -1,6 +1,7 @@
 // Keyword search over the four stores and the jumps from its results, on the calendar page of
 // MainWindow: the keyword box `编辑框关键词`, the arrow `图片框1` beside it, and one result list per
-// store. The lists are the search's only output; the spreadsheet export reads them as they are:
+// store. The results are held in the core (core/search_results.h), where the export reads them;
+// each list shows its kind's results line for line:
 //
 // | list                  | a line per                          | text          | data           |
 // |-----------------------|-------------------------------------|---------------|----------------|
@@ -17,8 +18,9 @@
 
 namespace search {
 
-// Empties the four lists, refuses an empty keyword or the box's hint with a message, else scans
-// the stores (letter case ignored) and fills the lists. Leaves lxr35 current.
+// Empties the four lists and the held results, refuses an empty keyword or the box's hint with a
+// message, else scans the stores (letter case ignored), holds the results and fills the lists.
+// Leaves lxr35 current.
 void searchAll();
 
 // Key down in the keyword box: Enter (args.a == 13) searches; other keys are the box's own.
@@ -28,7 +30,7 @@ void onKeywordBoxFocus();
 // Left button on the arrow beside the keyword box.
 void onSearchPictureClick();
 
-// A result line chosen. The diary and periodic lines move the month calendar to the line's date
+// A result line chosen. The diary and periodic lines move the month calendar to the result's date
 // and show that day (the diary one with the keyword selected); the memo line opens the memo page
 // with the keyword selected; a contact line opens the contacts page on the whole list with the
 // contact's row selected and one cell marked red. A "未找到！" line does nothing, except in the

@@ -1,29 +1,25 @@
-// The result lines' date order and the keyword test.
+// The dated results' order and the keyword test.
 #include "search/search_lines.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <numeric>
-#include <utility>
 
 #include "runtime/base/datetime.h"
 #include "runtime/base/text.h"
 
 namespace search::detail {
 
-void sortLinesByDate(std::vector<ResultLine>& lines) {
-    const std::size_t n = lines.size();
-    // Raw values do not order before 1899-12-30; instants do.
-    std::vector<double> dates;
-    dates.reserve(n);
-    for (const ResultLine& line : lines) dates.push_back(runtime::instantOf(runtime::toDateTime(line.text)));
-    std::vector<std::size_t> order(n);
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&dates](std::size_t a, std::size_t b) { return dates[a] < dates[b]; });
-    std::vector<ResultLine> sorted;
-    sorted.reserve(n);
-    for (std::size_t i : order) sorted.push_back(std::move(lines[i]));
-    lines = std::move(sorted);
+namespace {
+// Clamped into the valid range, so that every date has an instant to compare (a value no date
+// text could name sorts at an end of the range).
+double instant(const core::SearchResult& result) {
+    return runtime::instantOf(runtime::clampDateTime(result.date));
+}
+}  // namespace
+
+void sortByDate(std::vector<core::SearchResult>& results) {
+    std::stable_sort(
+        results.begin(), results.end(),
+        [](const core::SearchResult& a, const core::SearchResult& b) { return instant(a) < instant(b); });
 }
 
 bool containsKeyword(const std::string& text, const std::string& keyword) {

@@ -1,22 +1,19 @@
-// The result lines of the search as plain values, for the sort and its tests. Not for callers
-// outside src/search/.
+// The order of the dated search results and the keyword test, on plain values for their tests.
+// Not for callers outside src/search/.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "core/search_results.h"
+
 namespace search::detail {
 
-struct ResultLine {
-    std::string text;
-    int64_t data = 0;
-};
-
-// Ascending by the date each line's text reads as, comparing date values, not texts. Stable, as
-// the neighbour-exchange sort that moves a line only past a strictly earlier one: lines of equal
-// dates keep their order and each line keeps its data.
-void sortLinesByDate(std::vector<ResultLine>& lines);
+// Ascending by date, comparing the instants the dates denote (raw values do not order before
+// 1899-12-30); a date outside the valid range counts as the nearest end of it. Stable, as the
+// neighbour-exchange sort that moves a result only past a strictly earlier one: results of equal dates keep
+// their order.
+void sortByDate(std::vector<core::SearchResult>& results);
 
 // Whether `text` holds `keyword`, ASCII letter case ignored; an empty keyword is in no text.
 bool containsKeyword(const std::string& text, const std::string& keyword);

@@ -1,8 +1,8 @@
 #include "shell/hotkey.h"
 
+#include "core/globals.h"
 #include "runtime/base/number.h"
 #include "runtime/ui/ui.h"
-#include "shell/globals.h"
 #include "shell/minimise.h"
 #include "shell/settings.h"
 
@@ -60,49 +60,50 @@ std::string hotkeyKeyName(int code) {
 }
 
 std::string buildHotkeyText(int keyCode, int modifierState) {
-    if (modifierState >= 1 && modifierState <= 7) hotkeyDisplayText = kStatePrefixes[modifierState];
+    if (modifierState >= 1 && modifierState <= 7) core::hotkeyDisplayText = kStatePrefixes[modifierState];
     for (const ModifierKey& m : kModifierKeys) {
-        if (m.keyCode == keyCode && m.state == modifierState) hotkeyDisplayText = m.prefix;
+        if (m.keyCode == keyCode && m.state == modifierState) core::hotkeyDisplayText = m.prefix;
     }
     std::string name = hotkeyKeyName(keyCode);
-    if (endsInSpace(hotkeyDisplayText)) {
-        hotkeyDisplayText += name;
+    if (endsInSpace(core::hotkeyDisplayText)) {
+        core::hotkeyDisplayText += name;
     } else {
-        hotkeyDisplayText = name;
+        core::hotkeyDisplayText = name;
     }
-    return hotkeyDisplayText;
+    return core::hotkeyDisplayText;
 }
 
 std::string finishHotkeyText() {
-    if (endsInSpace(hotkeyDisplayText)) {
-        hotkeyDisplayText.clear();
+    if (endsInSpace(core::hotkeyDisplayText)) {
+        core::hotkeyDisplayText.clear();
         return "无";
     }
-    return hotkeyDisplayText;
+    return core::hotkeyDisplayText;
 }
 
 void onHotkeyKeyDown(int keyCode, int modifierState) {
     ui::setText(kMain, "编辑框_热键1", buildHotkeyText(keyCode, modifierState));
-    hotkeyModifiers = modifierState;
-    hotkeyKeyCode = keyCode;
-    writeSetting("全局热键", "功能键1", runtime::toText(hotkeyModifiers));
-    writeSetting("全局热键", "主热键1", runtime::toText(hotkeyKeyCode));
+    core::hotkeyModifiers = modifierState;
+    core::hotkeyKeyCode = keyCode;
+    writeSetting("全局热键", "功能键1", runtime::toText(core::hotkeyModifiers));
+    writeSetting("全局热键", "主热键1", runtime::toText(core::hotkeyKeyCode));
 }
 
 void onHotkeyKeyUp() { ui::setText(kMain, "编辑框_热键1", finishHotkeyText()); }
 
 void onRegisterHotkey() {
-    ui::unregisterGlobalHotkey(ui::getWindowHandle(kMain), hotkeyId);
-    hotkeyId = ui::registerGlobalHotkey(ui::getWindowHandle(kMain), ui::getWindowHandle(kMain, "标签_热键反馈1"),
-                                        hotkeyModifiers, hotkeyKeyCode);
-    if (hotkeyId != 0) {
+    ui::unregisterGlobalHotkey(ui::getWindowHandle(kMain), core::hotkeyId);
+    core::hotkeyId =
+        ui::registerGlobalHotkey(ui::getWindowHandle(kMain), ui::getWindowHandle(kMain, "标签_热键反馈1"),
+                                 core::hotkeyModifiers, core::hotkeyKeyCode);
+    if (core::hotkeyId != 0) {
         ui::showMessageBox("热键：‘" + ui::getText(kMain, "编辑框_热键1") + "’注册成功！", ui::kMbIconInfo, "信息：");
     }
     writeSetting("全局热键", "呼出热键", ui::getText(kMain, "编辑框_热键1"));
 }
 
 void onHotkeyFired(int id) {
-    if (id != hotkeyId) return;
+    if (id != core::hotkeyId) return;
     if (ui::getInt(kMain, "", "windowState") == 0) {
         ui::setInt(kMain, "", "windowState", 2);
     } else {

@@ -1,17 +1,19 @@
 #include "shell/lifecycle.h"
 
-#include "calendar/calendar.h"
+#include <utility>
+
+#include "core/globals.h"
+#include "core/opening.h"
 #include "runtime/base/files.h"
 #include "runtime/base/ini.h"
 #include "runtime/base/instance.h"
 #include "runtime/store/store.h"
-#include "shell/globals.h"
+#include "runtime/ui/ui.h"
 #include "shell/hotkey.h"
 #include "shell/minimise.h"
 #include "shell/pictures.h"
 #include "shell/protection.h"
 #include "shell/settings.h"
-#include "store/opening.h"
 
 namespace shell {
 
@@ -19,7 +21,7 @@ namespace ui = runtime::ui;
 
 void ensureSingleInstance() {
     std::string place;
-    switch (runtime::acquireNamedLock("quillarborv35", programPath("/data"), place)) {
+    switch (runtime::acquireNamedLock("quillarborv35", core::programPath("/data"), place)) {
         case runtime::NamedLock::HeldElsewhere:
             ui::showMessageBox("不要重复运行本程序，否则可能损坏数据库!", ui::kMbIconWarning, "警告！");
             ui::endProgram(0);
@@ -45,42 +47,59 @@ namespace {
 // our own folders: the program folder may be any folder of the user's, so there only the settings
 // file's.
 void removeLeftOverTemporaries() {
-    const std::string data = programPath("/data"), temp = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp);
-    runtime::removeStaleWriteTemporaries(programPath(""), {"config.ini"});
+    const std::string data = core::programPath("/data");
+    const std::string temp = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp);
+    runtime::removeStaleWriteTemporaries(core::programPath(""), {"config.ini"});
     runtime::removeStaleWriteTemporaries(data);
-    runtime::removeStaleWriteTemporaries(programPath("/pic"));
+    runtime::removeStaleWriteTemporaries(core::programPath("/pic"));
     runtime::removeStaleWriteTemporaries(temp);
     runtime::store::removeInterruptedLeftovers(data);
     runtime::store::removeInterruptedLeftovers(temp);
 }
+
+DayViews& dayViews() {
+    static DayViews views;
+    return views;
+}
+
+// A view not handed over (a shell without the calendar) is left out.
+void showChosenDay() {
+    if (dayViews().showChosenDay) dayViews().showChosenDay();
+}
+void rebuildWeekView() {
+    if (dayViews().rebuildWeekView) dayViews().rebuildWeekView();
+}
+
 }  // namespace
 
+void registerDayViews(DayViews views) { dayViews() = std::move(views); }
+
 void onMainWindowCreated() {
-    stores::closeAllTables();
+    core::closeAllTables();
     ensureSingleInstance();
     removeLeftOverTemporaries();
-    stores::createMissingDataFiles();
-    stores::detectEncryption();
-    if (stores::storesDisagreeOnProtection()) {
+    core::createMissingDataFiles();
+    core::detectEncryption();
+    if (core::storesDisagreeOnProtection()) {
         // Not all four are protected, whatever the diary says: ticking the box protects them all.
-        stores::openTablesOfMixedProtection();
+        core::openTablesOfMixedProtection();
         ui::setBool("MainWindow", "选择框_加密", "checked", false);
         ui::setText("MainWindow", "标签_加密状态", "未加密");
-    } else if (encryptedFlag) {
-        stores::openTablesWithPassword();
+    } else if (core::encryptedFlag) {
+        core::openTablesWithPassword();
         ui::setBool("MainWindow", "选择框_加密", "checked", true);
         ui::setText("MainWindow", "标签_加密状态", "已加密");
     } else {
-        stores::openTables();
+        core::openTables();
         ui::setBool("MainWindow", "选择框_加密", "checked", false);
         ui::setText("MainWindow", "标签_加密状态", "未加密");
     }
-    stores::bindDataProviders();
+    core::bindDataProviders();
     ui::setDate("MainWindow", "月历", runtime::getCurrentDateTime());
-    calendar::onCalendarDateChanged();
-    calendar::rebuildWeekView();
+    showChosenDay();
+    rebuildWeekView();
     ui::setDate("MainWindow", "月历", runtime::getCurrentDateTime());
-    calendar::onCalendarDateChanged();
+    showChosenDay();
     ui::setInt("MainWindow", "选择夹右侧", "page", 0);
     ui::setInt("MainWindow", "选择夹_左侧", "page", 0);
     loadSettings();
@@ -99,7 +118,8 @@ void onTrayMenuExit() {
 }
 
 void onMainWindowDestroy() {
-    runtime::writeIniText(programPath("/config.ini"), "表格缩放", "缩放比", ui::getText("MainWindow", "编辑框2"));
+    runtime::writeIniText(core::programPath("/config.ini"), "表格缩放", "缩放比",
+                          ui::getText("MainWindow", "编辑框2"));
     runtime::store::closeAllDatabases();
 }
 

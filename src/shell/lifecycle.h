@@ -13,9 +13,18 @@
 // so no handler runs after it; the stores need no closing since every operation is on disk.
 #pragma once
 
-#include "runtime/ui/ui.h"
+#include <functional>
 
 namespace shell {
+
+// What start-up asks of the calendar once the stores are open: show the day chosen in `月历` and
+// rebuild the week view. The calendar stands above the shell and hands them over when it binds
+// its handlers, before MainWindow is loaded.
+struct DayViews {
+    std::function<void()> showChosenDay;
+    std::function<void()> rebuildWeekView;
+};
+void registerDayViews(DayViews views);
 
 void onMainWindowCreated();
 void ensureSingleInstance();

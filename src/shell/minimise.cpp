@@ -1,7 +1,7 @@
 #include "shell/minimise.h"
 
+#include "core/globals.h"
 #include "runtime/ui/ui.h"
-#include "shell/globals.h"
 #include "shell/lifecycle.h"
 #include "shell/pictures.h"
 
@@ -33,9 +33,10 @@ void onMainWindowStateChanged() {
     if (ui::getInt(kMain, "", "windowState") == 2) {
         // A desktop without a notification area would leave the window hidden with no way back
         // but the hotkey: the bar takes the icon's place there.
-        if (minimiseMode != "0" || !ui::setTrayIcon(kMain, defaultPicture("tray.png"), kTrayTooltip)) showTopBar();
+        if (core::minimiseMode != "0" || !ui::setTrayIcon(kMain, defaultPicture("tray.png"), kTrayTooltip))
+            showTopBar();
         ui::setBool(kMain, "", "visible", false);
-    } else if (minimiseMode == "0") {
+    } else if (core::minimiseMode == "0") {
         ui::setTrayIcon(kMain, {});
         if (ui::isWindowLoaded(kBar)) ui::setBool(kBar, "", "visible", false);
     } else {

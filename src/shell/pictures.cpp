@@ -5,10 +5,10 @@
 #include <string>
 #include <system_error>
 
+#include "core/globals.h"
 #include "runtime/base/files.h"
 #include "runtime/base/text.h"
 #include "runtime/ui/ui.h"
-#include "shell/globals.h"
 #include "shell/settings.h"
 
 namespace assets {
@@ -55,7 +55,7 @@ std::string readPictureFile(const std::string& path) {
 }
 
 void showPicture(const TitlePicture& p, const std::string& fileName) {
-    ui::setProperty(kMain, p.box, "picture", readPictureFile(programPath("/pic/" + fileName)));
+    ui::setProperty(kMain, p.box, "picture", readPictureFile(core::programPath("/pic/" + fileName)));
 }
 
 void changePicture(const TitlePicture& p) {
@@ -69,7 +69,7 @@ void changePicture(const TitlePicture& p) {
     const std::string* chosenPtr = std::get_if<std::string>(&picked);
     if (!chosenPtr || chosenPtr->empty()) return;
     const std::string chosen = *chosenPtr;
-    if (!ui::copyFilesByShell(chosen, programPath("/pic/"))) {
+    if (!ui::copyFilesByShell(chosen, core::programPath("/pic/"))) {
         ui::showMessageBox("复制图片文件失败！", ui::kMbOk);
         return;
     }
@@ -93,7 +93,7 @@ std::string_view defaultPicture(std::string_view name) {
 }
 
 void writeMissingDefaultPictures() {
-    std::string folder = programPath("/pic");
+    std::string folder = core::programPath("/pic");
     bool fresh = runtime::createDirectory(folder);
     for (const TitlePicture& p : kTitlePictures) {
         std::string path = folder + "/" + p.defaultFile;

@@ -1,12 +1,12 @@
 #include "shell/protection.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "contacts/contacts_page.h"
+#include "core/globals.h"
 #include "runtime/store/store.h"
 #include "runtime/ui/ui.h"
-#include "shell/globals.h"
 
 namespace shell {
 
@@ -41,14 +41,21 @@ void showState(bool protectedNow) {
     ui::setText(kMain, "标签_加密状态", protectedNow ? "已加密" : "未加密");
 }
 
+std::function<void()>& beforeProtecting() {
+    static std::function<void()> step;
+    return step;
+}
+
 }  // namespace
+
+void registerBeforeProtecting(std::function<void()> step) { beforeProtecting() = std::move(step); }
 
 void setPasswordOnAllTables() {
     // A store that is not open refuses, and then none of the four takes the password.
-    const bool taken = st::setDatabasePasswordOnTables(storeNames(), databasePassword);
+    const bool taken = st::setDatabasePasswordOnTables(storeNames(), core::databasePassword);
     st::selectDatabase("lxr35");
     if (taken) {
-        for (const StoreProvider& s : kStores) setProviderPassword(s, databasePassword);
+        for (const StoreProvider& s : kStores) setProviderPassword(s, core::databasePassword);
         ui::showMessageBox("数据库加密成功", ui::kMbIconInfo, "信息！");
         return;
     }
@@ -60,18 +67,17 @@ void onEncryptCheckClicked() {
     bool checked = ui::getBool(kMain, "选择框_加密", "checked");
     std::string label = ui::getText(kMain, "标签_加密状态");
     if (checked && label == "未加密") {
-        if (!ui::showInputBox("请输入密码：", "对数据库进行加密", "", databasePassword)) {
+        if (!ui::showInputBox("请输入密码：", "对数据库进行加密", "", core::databasePassword)) {
             ui::setBool(kMain, "选择框_加密", "checked", false);
             return;
         }
-        if (databasePassword.empty()) {
+        if (core::databasePassword.empty()) {
             ui::showMessageBox("密码为空，数据库不会被加密", ui::kMbIconInfo, "信息！");
             ui::setBool(kMain, "选择框_加密", "checked", false);
             return;
         }
         ui::setText(kMain, "标签_加密状态", "已加密");
-        // The letter groups' plain copies of the contacts must not outlive the protection.
-        contacts::deleteLetterGroupTables();
+        if (beforeProtecting()) beforeProtecting()();
         setPasswordOnAllTables();
     } else if (!checked && label == "已加密") {
         if (ui::showMessageBox("确定取消数据库加密？", ui::kMbOkCancel, "询问？") != ui::kIdOk) {

@@ -3,7 +3,14 @@
 // sets them, these handlers keep them up to date.
 #pragma once
 
+#include <functional>
+
 namespace shell {
+
+// Run just before the stores take a password: plain copies of their records that a module keeps
+// (the contacts page's letter groups) must not outlive the protection. The contacts page hands
+// it over when it binds its handlers.
+void registerBeforeProtecting(std::function<void()> step);
 
 void onEncryptCheckClicked();
 void setPasswordOnAllTables();

@@ -1,10 +1,10 @@
 #include "shell/settings.h"
 
+#include "core/globals.h"
 #include "runtime/base/files.h"
 #include "runtime/base/ini.h"
 #include "runtime/base/number.h"
 #include "runtime/ui/ui.h"
-#include "shell/globals.h"
 #include "shell/pictures.h"
 
 namespace shell {
@@ -32,7 +32,7 @@ void checkOption(const char* radio) { ui::setBool(kMain, radio, "checked", true)
 
 }  // namespace
 
-std::string configPath() { return programPath("/config.ini"); }
+std::string configPath() { return core::programPath("/config.ini"); }
 
 std::string readSetting(std::string_view section, std::string_view key, std::string_view defaultValue) {
     return runtime::readIniText(configPath(), section, key, defaultValue);
@@ -45,11 +45,12 @@ void writeSetting(std::string_view section, std::string_view key, std::string_vi
 
 void loadSettings() {
     ui::setText(kMain, "编辑框_热键1", readSetting("全局热键", "呼出热键"));
-    hotkeyModifiers = runtime::toInteger(readSetting("全局热键", "功能键1"));
-    hotkeyKeyCode = runtime::toInteger(readSetting("全局热键", "主热键1"));
-    ui::unregisterGlobalHotkey(ui::getWindowHandle(kMain), hotkeyId);
-    hotkeyId = ui::registerGlobalHotkey(ui::getWindowHandle(kMain), ui::getWindowHandle(kMain, "标签_热键反馈1"),
-                                        hotkeyModifiers, hotkeyKeyCode);
+    core::hotkeyModifiers = runtime::toInteger(readSetting("全局热键", "功能键1"));
+    core::hotkeyKeyCode = runtime::toInteger(readSetting("全局热键", "主热键1"));
+    ui::unregisterGlobalHotkey(ui::getWindowHandle(kMain), core::hotkeyId);
+    core::hotkeyId =
+        ui::registerGlobalHotkey(ui::getWindowHandle(kMain), ui::getWindowHandle(kMain, "标签_热键反馈1"),
+                                 core::hotkeyModifiers, core::hotkeyKeyCode);
 
     if (readSetting("默认视图", "左侧") == "0") {
         ui::setInt(kMain, "选择夹_视图", "page", 0);
@@ -84,8 +85,8 @@ void loadSettings() {
     writeMissingDefaultPictures();
     showTitlePictures();
 
-    minimiseMode = readSetting("最小化方式", "最小化方式", "0");
-    checkOption(minimiseMode == "0" ? "单选框_托盘图标" : "单选框_屏幕上端");
+    core::minimiseMode = readSetting("最小化方式", "最小化方式", "0");
+    checkOption(core::minimiseMode == "0" ? "单选框_托盘图标" : "单选框_屏幕上端");
 }
 
 void onMonthViewOptionClicked() { writeSetting("默认视图", "左侧", "0"); }

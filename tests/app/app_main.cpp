@@ -1,4 +1,5 @@
-// One application object for the shell tests, on the offscreen platform.
+// One application object for the journeys of the real program, on the offscreen platform unless
+// the test script gives them its X server.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -24,10 +24,10 @@
 #include <thread>
 
 #include "child_process.h"
+#include "core/stores.h"
 #include "runtime/ui/control_registry.h"
 #include "runtime/ui/widgets/month_calendar.h"
-#include "shell_fixture.h"
-#include "store/schemas.h"
+#include "support/shell_fixture.h"
 
 // Xlib's macros (Bool, Status, None...) clash with Qt's names: its headers come last.
 #include <X11/Xatom.h>
@@ -632,7 +632,7 @@ TEST_F(X11Desktop, ALetterGroupListsEachContactOnceSessionAfterSession) {
         const std::string data = folder_ + "/data";
         ASSERT_TRUE(std::filesystem::create_directory(data));
         for (const char* f : {"rz35.edb", "rz35.edt", "tx35.edb", "bw35.edb", "bw35.edt", "lxr35.edb"}) {
-            ASSERT_TRUE(stores::writeTemplate(f, data + "/" + f));
+            ASSERT_TRUE(core::writeTemplate(f, data + "/" + f));
         }
         ASSERT_TRUE(st::openDatabase(data + "/lxr35.edb"));
         for (const char* name : {"张三", "邓丽", "阿强", "Tom", "白云", "陈晨", "蔡明", "杜甫"}) {

@@ -7,7 +7,7 @@
 
 #include "child_process.h"
 #include "shell/hotkey.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 // Xlib's macros (Bool, Status, None...) clash with Qt's names: its headers come last.
 #include <X11/Xlib.h>
@@ -54,7 +54,7 @@ TEST_F(X11Hotkey, RegisteredCombinationMinimisesAndRestoresTheMainWindow) {
     shell::onHotkeyKeyDown(120, 1);  // Ctrl + F9
     shell::onHotkeyKeyUp();
     shell::onRegisterHotkey();
-    ASSERT_NE(shell::hotkeyId, 0);
+    ASSERT_NE(core::hotkeyId, 0);
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0].text, "热键：‘Ctrl + F9’注册成功！");
 
@@ -64,9 +64,9 @@ TEST_F(X11Hotkey, RegisteredCombinationMinimisesAndRestoresTheMainWindow) {
     EXPECT_TRUE(waitFor(deadline, [] { return ui::getBool(kMain, "", "visible") && ui::getInt(kMain, "", "windowState") == 0; }));
 
     // A second registration drops the first: its id no longer reaches the program.
-    int first = shell::hotkeyId;
+    int first = core::hotkeyId;
     shell::onRegisterHotkey();
-    EXPECT_EQ(shell::hotkeyId, first + 1);
+    EXPECT_EQ(core::hotkeyId, first + 1);
 }
 
 // The screen as shown now, and how many of its pixels differ from the first one.

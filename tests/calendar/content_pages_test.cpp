@@ -44,7 +44,7 @@ TEST_F(ContentPages, MemoIsWrittenAtEveryChangeAndSurvivesLeavingTheStoreAndARes
     ui::resetForTesting();
     st::closeAllDatabases();
     ui::useScriptedDialogs();
-    stores::openTables();
+    core::openTables();
     calendar::bindCalendarHandlers();
     contacts::bindMemoHandlers();
     ASSERT_TRUE(ui::loadWindow(kMain));

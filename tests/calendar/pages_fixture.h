@@ -5,6 +5,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -15,8 +16,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QWheelEvent>
-#include <sys/resource.h>
-
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +24,8 @@
 
 #include "calendar/calendar.h"
 #include "contacts/memo.h"
+#include "core/globals.h"
+#include "core/opening.h"
 #include "runtime/base/datetime.h"
 #include "runtime/base/files.h"
 #include "runtime/store/store.h"
@@ -34,8 +35,6 @@
 #include "runtime/ui/widgets/month_calendar.h"
 #include "runtime/ui/widgets/table_view.h"
 #include "runtime/ui/widgets/week_grid.h"
-#include "shell/globals.h"
-#include "store/opening.h"
 #include "support/program_fixture.h"
 
 namespace pages {

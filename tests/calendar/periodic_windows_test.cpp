@@ -25,7 +25,7 @@ TEST_F(PeriodicWindows, AddingRefusesEachMissingEntryThenStoresTheChosenDay) {
     ASSERT_TRUE(ui::isWindowLoaded(kNew));
     EXPECT_TRUE(windowWidget(kNew)->isVisible());
     EXPECT_FALSE(ui::getBool(kMain, "", "enabled"));
-    EXPECT_EQ(shell::periodicItemStartDate.days, at(2024, 3, 5).days);
+    EXPECT_EQ(core::periodicItemStartDate.days, at(2024, 3, 5).days);
 
     ui::clearDialogScript();
     click(kNew, "按钮周期事项确定");

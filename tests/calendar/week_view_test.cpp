@@ -100,6 +100,16 @@ TEST_F(WeekView, DiaryPreviewAndDueItemsInStoreOrder) {
     EXPECT_EQ(cell(3, 4), "daily since January\r\n");
 }
 
+TEST_F(WeekView, ADiaryRecordWithATimeOfDayPreviewsAsTheDayPageShowsIt) {
+    // Written elsewhere at 15:00: the record of 7 March for the day page, and so for the week view.
+    addDiary(at(2024, 3, 7, 15), "afternoon");
+    startOnToday();
+    EXPECT_EQ(cell(3, 3), "afternoon");
+    ui::setDate(kMain, "月历", at(2024, 3, 7));
+    calendar::showDiaryOfSelectedDate();
+    EXPECT_EQ(ui::getText(kMain, "编辑框_本日志"), "afternoon");
+}
+
 TEST_F(WeekView, RowClickShowsThatDayAndFocusesTheDiaryBox) {
     addDiary(at(2024, 3, 6), "wednesday");
     addItem(at(2024, 3, 6), 7, "日", "weekly by days");
@@ -175,7 +185,7 @@ TEST_F(WeekView, RefreshMenuRebuildsAndPutsTheCalendarBack) {
     auto* grid = find<WeekGrid>(kMain, "高级表格_周历");
     QTest::mouseClick(grid->viewport(), Qt::RightButton, {}, grid->cellRect(2, 2).center());
     EXPECT_EQ(cell(1, 4), "added later\r\n");
-    EXPECT_EQ(shell::weekViewCentreDate.days, at(2024, 3, 5).days);  // the row clicked first
+    EXPECT_EQ(core::weekViewCentreDate.days, at(2024, 3, 5).days);  // the row clicked first
     EXPECT_EQ(ui::getDate(kMain, "月历").days, at(2024, 3, 5).days);
 }
 

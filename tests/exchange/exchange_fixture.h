@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QListWidget>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -16,6 +15,8 @@
 #include "calendar/calendar.h"
 #include "contacts/contacts_page.h"
 #include "contacts/memo.h"
+#include "core/globals.h"
+#include "core/opening.h"
 #include "exchange/exchange.h"
 #include "exchange/export.h"
 #include "exchange/import_contacts.h"
@@ -28,8 +29,6 @@
 #include "runtime/ui/ui.h"
 #include "runtime/ui/ui_testing.h"
 #include "search/search.h"
-#include "shell/globals.h"
-#include "store/opening.h"
 #include "support/program_fixture.h"
 
 namespace qbtest {

@@ -204,10 +204,33 @@ TEST_F(ExportTest, HitsAmongTheContactsOnlyLeaveTheOtherSheetsWithTheirHeaders) 
     EXPECT_EQ(cellsOf(*book.sheet(4)), (Rows{{"姓名", "电话", "备注"}, {"王五", "555", "无关"}}));
 }
 
+TEST_F(ExportTest, AContactNamedLikeTheNotFoundLineIsExportedLikeAnyOther) {
+    addContact("未找到！", "555", "同名");
+    searchFor("555");
+    click("按钮_导出结果");
+    const sheet::Workbook book = exported();
+    EXPECT_EQ(cellsOf(*book.sheet(4)), (Rows{{"姓名", "电话", "备注"}, {"未找到！", "555", "同名"}}));
+}
+
+TEST_F(ExportTest, ADiaryHitWithATimeOfDayGetsItsOwnRecordsTextAmongItsDaysRecords) {
+    addDiary(makeDate(2024, 5, 1), "上午 abc");
+    addDiary(runtime::DateTime{makeDate(2024, 5, 1).days + 15.0 / 24}, "下午 abc");
+    searchFor("abc");
+    click("按钮_导出结果");
+    const sheet::Workbook book = exported();
+    EXPECT_EQ(cellsOf(*book.sheet(1)),
+              (Rows{{"日期", "日志"}, {"2024年5月1日", "上午 abc"}, {"2024年5月1日15时", "下午 abc"}}));
+}
+
 TEST_F(ExportTest, AResultWhoseRecordWentAwayKeepsItsLineTextAlone) {
     fillStores();
     searchFor("abc");
-    // After the search: the first contact and the first periodic item are deleted.
+    // After the search: the first diary day, the first contact and the first periodic item are
+    // deleted.
+    ASSERT_TRUE(st::selectDatabase("rz35"));
+    ASSERT_TRUE(st::goToRecord(1));
+    ASSERT_TRUE(st::deleteRecords());
+    ASSERT_TRUE(st::packDatabase());
     ASSERT_TRUE(st::selectDatabase("lxr35"));
     ASSERT_TRUE(st::goToRecord(1));
     ASSERT_TRUE(st::deleteRecords());
@@ -218,6 +241,10 @@ TEST_F(ExportTest, AResultWhoseRecordWentAwayKeepsItsLineTextAlone) {
     ASSERT_TRUE(st::packDatabase());
     click("按钮_导出结果");
     const sheet::Workbook book = exported();
+    // A diary line is found by its date: the day now in record 1 keeps its text, the deleted day
+    // its date alone.
+    EXPECT_EQ(cellsOf(*book.sheet(1)),
+              (Rows{{"日期", "日志"}, {"2023年5月2日", "xabcx"}, {"2024年12月1日", ""}}));
     // Item 2 (2020年1月1日) is now record 1; the line naming record 2 finds another date.
     EXPECT_EQ(cellsOf(*book.sheet(2)), (Rows{{"初始提醒日期", "循环周期", "循环单位", "提醒内容"},
                                              {"2020年1月1日", "", "", ""},
@@ -256,10 +283,10 @@ TEST_F(ExportTest, ARecordLeftMarkedByAKilledDeleteIsGoneAfterTheNextStart) {
         ASSERT_TRUE(st::selectDatabase(store) && st::goToRecord(2) && st::deleteRecords()) << store;
     }
     st::closeAllDatabases();
-    stores::createMissingDataFiles();
-    stores::detectEncryption();
-    stores::openTables();
-    stores::bindDataProviders();
+    core::createMissingDataFiles();
+    core::detectEncryption();
+    core::openTables();
+    core::bindDataProviders();
     EXPECT_EQ(ui::getInt(kMain, "表格_日志一览", "rowCount"), 1);
     EXPECT_EQ(ui::getInt(kMain, "表格_人脉", "rowCount"), 1);
     searchFor("abc");

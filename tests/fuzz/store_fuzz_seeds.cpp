@@ -6,10 +6,10 @@
 #include <iterator>
 #include <string>
 
+#include "core/stores.h"
 #include "fuzz_input.h"
 #include "runtime/store/store.h"
 #include "runtime/store/store_testing.h"
-#include "store/schemas.h"
 
 namespace st = runtime::store;
 
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(corpus);
 
     for (const char* f : {"rz35.edb", "rz35.edt", "tx35.edb", "bw35.edb", "bw35.edt", "lxr35.edb"}) {
-        stores::writeTemplateInto(dir, f);
+        core::writeTemplateInto(dir, f);
     }
     emit(corpus, "rz35-template", dir, "rz35", 0);
     emit(corpus, "tx35-template", dir, "tx35", 0);

@@ -1,60 +1,63 @@
-// The date order of the search's result lines and the keyword test, on plain values.
+// The date order of the search's dated results and the keyword test, on plain values.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
+#include "runtime/base/datetime.h"
 #include "search/search_lines.h"
 
 namespace {
 
+using core::SearchResult;
+using runtime::DateTime;
+using runtime::makeDate;
 using search::detail::containsKeyword;
-using search::detail::ResultLine;
-using search::detail::sortLinesByDate;
+using search::detail::sortByDate;
 
-std::vector<std::string> texts(const std::vector<ResultLine>& lines) {
-    std::vector<std::string> out;
-    for (const ResultLine& line : lines) out.push_back(line.text);
+SearchResult dated(DateTime date, int record) {
+    return SearchResult{record, date, runtime::dateTimeToText(date)};
+}
+
+std::vector<int> records(const std::vector<SearchResult>& results) {
+    std::vector<int> out;
+    for (const SearchResult& result : results) out.push_back(result.record);
     return out;
 }
 
-TEST(ResultLineSort, ComparesDatesAsValuesNotAsTexts) {
-    std::vector<ResultLine> lines = {{"2024年12月1日", 0}, {"2023年5月2日", 0}, {"2024年3月5日", 0}};
-    sortLinesByDate(lines);
-    EXPECT_EQ(texts(lines), (std::vector<std::string>{"2023年5月2日", "2024年3月5日", "2024年12月1日"}));
+TEST(ResultSort, ComparesDatesNotTheirTexts) {
+    std::vector<SearchResult> results = {dated(makeDate(2024, 12, 1), 1), dated(makeDate(2023, 5, 2), 2),
+                                         dated(makeDate(2024, 3, 5), 3)};
+    sortByDate(results);
+    EXPECT_EQ(records(results), (std::vector<int>{2, 3, 1}));
+    EXPECT_EQ(results[2].text, "2024年12月1日");
 }
 
-TEST(ResultLineSort, EqualDatesKeepTheirOrderAndEveryLineItsData) {
-    std::vector<ResultLine> lines = {{"2024年3月5日", 7}, {"2020年1月1日", 3}, {"2024年3月5日", 2}, {"2024年3月5日", 9},
-                                     {"2021年6月30日", 1}};
-    sortLinesByDate(lines);
-    ASSERT_EQ(lines.size(), 5u);
-    EXPECT_EQ(lines[0].text, "2020年1月1日");
-    EXPECT_EQ(lines[0].data, 3);
-    EXPECT_EQ(lines[1].text, "2021年6月30日");
-    EXPECT_EQ(lines[1].data, 1);
-    EXPECT_EQ(lines[2].data, 7);
-    EXPECT_EQ(lines[3].data, 2);
-    EXPECT_EQ(lines[4].data, 9);
+TEST(ResultSort, EqualDatesKeepTheirOrder) {
+    std::vector<SearchResult> results = {dated(makeDate(2024, 3, 5), 7), dated(makeDate(2020, 1, 1), 3),
+                                         dated(makeDate(2024, 3, 5), 2), dated(makeDate(2024, 3, 5), 9),
+                                         dated(makeDate(2021, 6, 30), 1)};
+    sortByDate(results);
+    EXPECT_EQ(records(results), (std::vector<int>{3, 1, 7, 2, 9}));
 }
 
-TEST(ResultLineSort, DatesBeforeEighteenNinetyNineAndTimesOfDayOrderByInstant) {
+TEST(ResultSort, DatesBeforeEighteenNinetyNineTimesOfDayAndValuesOutOfRangeOrderByInstant) {
     // Raw day counts before 30 December 1899 do not order by time; the sort must not rely on them.
-    std::vector<ResultLine> lines = {{"1899年12月29日18时", 1}, {"1899年12月29日6时", 2}, {"1800年1月1日", 3},
-                                     {"1900年1月1日", 4}};
-    sortLinesByDate(lines);
-    std::vector<int64_t> order;
-    for (const ResultLine& line : lines) order.push_back(line.data);
-    EXPECT_EQ(order, (std::vector<int64_t>{3, 2, 1, 4}));
+    std::vector<SearchResult> results = {dated(DateTime{-1.75}, 1), dated(DateTime{-1.25}, 2),
+                                         dated(makeDate(1800, 1, 1), 3), dated(makeDate(1900, 1, 1), 4),
+                                         dated(DateTime{std::nan("")}, 5)};
+    sortByDate(results);
+    EXPECT_EQ(records(results), (std::vector<int>{5, 3, 2, 1, 4}));
 }
 
-TEST(ResultLineSort, ShortListsStayAsTheyAre) {
-    std::vector<ResultLine> none;
-    sortLinesByDate(none);
+TEST(ResultSort, ShortListsStayAsTheyAre) {
+    std::vector<SearchResult> none;
+    sortByDate(none);
     EXPECT_TRUE(none.empty());
-    std::vector<ResultLine> one = {{"未找到！", 0}};
-    sortLinesByDate(one);
-    EXPECT_EQ(texts(one), std::vector<std::string>{"未找到！"});
+    std::vector<SearchResult> one = {dated(makeDate(2024, 1, 1), 4)};
+    sortByDate(one);
+    EXPECT_EQ(records(one), std::vector<int>{4});
 }
 
 TEST(KeywordTest, IgnoresLetterCaseAndFindsAnywhere) {

@@ -6,7 +6,7 @@
 #include <QTableView>
 #include <QTest>
 
-#include "main_window_fixture.h"
+#include "support/main_window_fixture.h"
 
 namespace qbtest {
 namespace {
@@ -252,6 +252,15 @@ TEST_F(SearchTest, TheNotFoundContactLineOpensTheContactsPageOnTheRowAlreadyChos
     ui::setInt(kMain, "选择夹右侧", "page", 1);
     choose(kContactList, 0);
     EXPECT_EQ(ui::getInt(kMain, "选择夹右侧", "page"), 3);
+    EXPECT_EQ(ui::getDbGridFirstSelectedRow(kMain, "表格_人脉"), 2);
+}
+
+TEST_F(SearchTest, AContactNamedLikeTheNotFoundLineIsFoundLikeAnyOther) {
+    addContact("甲");
+    addContact("未找到！", "abc");
+    searchFor("abc");
+    ASSERT_EQ(lines(kContactList), (Lines{{"未找到！", 2}}));
+    choose(kContactList, 0);
     EXPECT_EQ(ui::getDbGridFirstSelectedRow(kMain, "表格_人脉"), 2);
 }
 

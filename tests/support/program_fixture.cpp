@@ -12,13 +12,14 @@
 #include "calendar/calendar.h"
 #include "contacts/contacts_page.h"
 #include "contacts/memo.h"
+#include "core/globals.h"
+#include "core/opening.h"
+#include "core/search_results.h"
 #include "exchange/exchange.h"
 #include "forms/forms.h"
 #include "runtime/base/files.h"
 #include "search/search.h"
-#include "shell/globals.h"
 #include "shell/lifecycle.h"
-#include "store/opening.h"
 
 namespace qbtest {
 
@@ -34,15 +35,17 @@ void restoreEnvironment(const char* name, const std::optional<std::string>& valu
     else unsetenv(name);
 }
 
-// Every global of the program as it is when the program starts: zero, false or empty.
+// Every global of the program as it is when the program starts: zero, false or empty; no search
+// results held.
 void resetProgramGlobals() {
-    shell::freeProgramGlobals();
-    shell::weekViewCentreDate = {};
-    shell::hotkeyModifiers = 0;
-    shell::hotkeyKeyCode = 0;
-    shell::periodicItemStartDate = {};
-    shell::hotkeyId = 0;
-    shell::encryptedFlag = false;
+    core::freeProgramGlobals();
+    core::clearSearchResults();
+    core::weekViewCentreDate = {};
+    core::hotkeyModifiers = 0;
+    core::hotkeyKeyCode = 0;
+    core::periodicItemStartDate = {};
+    core::hotkeyId = 0;
+    core::encryptedFlag = false;
 }
 
 void removeFolder(const std::string& folder) {
@@ -125,15 +128,15 @@ void ProgramFixture::bindModules() const {
 void ProgramFixture::loadMainWindow() {
     bindModules();
     ASSERT_TRUE(ui::loadWindow(kMain));
-    stores::createMissingDataFiles();
+    core::createMissingDataFiles();
     if (protectWith_.empty()) {
-        stores::openTables();
+        core::openTables();
     } else {
         protectStoreFiles(protectWith_);
         ui::pushInputBoxAnswer(true, protectWith_);
-        stores::openTablesWithPassword();
+        core::openTablesWithPassword();
     }
-    stores::bindDataProviders();
+    core::bindDataProviders();
 }
 
 bool ProgramFixture::start() {
@@ -145,7 +148,7 @@ bool ProgramFixture::start() {
 
 void ProgramFixture::protectStoreFiles(const std::string& password) {
     for (const char* name : {"rz35", "tx35", "bw35", "lxr35"}) {
-        ASSERT_TRUE(st::openDatabase(shell::programPath("/data/" + std::string(name) + ".edb")));
+        ASSERT_TRUE(st::openDatabase(core::programPath("/data/" + std::string(name) + ".edb")));
         ASSERT_TRUE(st::setDatabasePassword(password));
         ASSERT_TRUE(st::closeDatabase());
     }

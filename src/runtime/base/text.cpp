@@ -11,7 +11,6 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <utility>
 
 namespace runtime {
@@ -207,31 +206,38 @@ struct FoldedEqual {
     }
 };
 
-// Byte position of the first match of `needle` at or after byte `from` that starts a character;
-// npos when none. A needle of whole characters that starts on a character boundary also ends on
-// one, since the text's bytes there decode exactly as the needle's. Letter folding touches ASCII
-// bytes only, so it never changes where characters begin.
-std::size_t findBytes(std::string_view text, std::string_view needle, std::size_t from, bool ignoreCase) {
-    const bool folded = ignoreCase && hasAsciiLetter(needle);
-    std::optional<std::boyer_moore_horspool_searcher<std::string_view::const_iterator, FoldedHash, FoldedEqual>>
-        searcher;
-    if (folded) searcher.emplace(needle.begin(), needle.end());
+// The first of the hits `next` gives (each the first match at or after the byte it is handed)
+// that starts a character; npos when none. A needle of whole characters that starts on a
+// character boundary also ends on one, since the text's bytes there decode exactly as the
+// needle's. Letter folding touches ASCII bytes only, so it never changes where characters begin.
+template <typename Next>
+std::size_t firstOnCharacter(std::string_view text, std::size_t from, Next next) {
     while (from < text.size()) {
-        std::size_t hit = std::string_view::npos;
-        if (folded) {
-            auto at = std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), *searcher);
-            if (at != text.end()) hit = static_cast<std::size_t>(at - text.begin());
-        } else {
-            // memmem looks at pairs of bytes; a search led by the needle's first byte alone
-            // stops at nearly every character of Chinese text, whose lead bytes are few.
-            const void* at = ::memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
-            if (at) hit = static_cast<std::size_t>(static_cast<const char*>(at) - text.data());
-        }
-        if (hit == std::string_view::npos) return hit;
-        if (startsCharacter(text, hit)) return hit;
+        const std::size_t hit = next(from);
+        if (hit == std::string_view::npos || startsCharacter(text, hit)) return hit;
         from = hit + 1;
     }
     return std::string_view::npos;
+}
+
+// Byte position of the first match of `needle` at or after byte `from` that starts a character;
+// npos when none. The folding searcher is made only where it is used: held in an optional, its
+// table reads to GCC 12 as possibly uninitialised.
+std::size_t findBytes(std::string_view text, std::string_view needle, std::size_t from, bool ignoreCase) {
+    if (ignoreCase && hasAsciiLetter(needle)) {
+        const std::boyer_moore_horspool_searcher<std::string_view::const_iterator, FoldedHash, FoldedEqual> searcher(
+            needle.begin(), needle.end());
+        return firstOnCharacter(text, from, [&](std::size_t at) {
+            const auto found = std::search(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(), searcher);
+            return found == text.end() ? std::string_view::npos : static_cast<std::size_t>(found - text.begin());
+        });
+    }
+    // memmem looks at pairs of bytes; a search led by the needle's first byte alone stops at
+    // nearly every character of Chinese text, whose lead bytes are few.
+    return firstOnCharacter(text, from, [&](std::size_t at) {
+        const void* found = ::memmem(text.data() + at, text.size() - at, needle.data(), needle.size());
+        return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) : std::string_view::npos;
+    });
 }
 
 }  // namespace

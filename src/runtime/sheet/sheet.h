@@ -152,8 +152,6 @@ public:
     // widths), within the default width and kMaxColumnWidth.
     bool autoFitCurrentRange();
 
-    bool hasRange() const { return rangeSet_; }
-
 private:
     friend struct detail::WorkbookAccess;
     Worksheet makeSheet(std::string name) const;

@@ -73,11 +73,11 @@ bool buildFile(const std::string& tmp, const std::string& finalPath, Body body, 
 }
 
 int writeMemoHeader(sqlite3* db, const std::string* fileId) {
-    int rc = execSql(db,
-                     "PRAGMA main.application_id=1363297364;"
-                     "CREATE TABLE qb_memo_file(id INTEGER PRIMARY KEY CHECK(id=1), magic TEXT NOT NULL,"
-                     " version INTEGER NOT NULL, file_id BLOB);"
-                     "CREATE TABLE qb_memos(mk INTEGER PRIMARY KEY, v NOT NULL);");
+    const std::string header = "PRAGMA main.application_id=" + std::to_string(kMemoAppId) +
+                               ";CREATE TABLE qb_memo_file(id INTEGER PRIMARY KEY CHECK(id=1), magic TEXT NOT NULL,"
+                               " version INTEGER NOT NULL, file_id BLOB);"
+                               "CREATE TABLE qb_memos(mk INTEGER PRIMARY KEY, v NOT NULL);";
+    int rc = execSql(db, header.c_str());
     if (rc != SQLITE_OK) return rc;
     Stmt s(db, "INSERT INTO qb_memo_file VALUES(1, ?1, ?2, ?3)");
     if (s.rc != SQLITE_OK) return s.rc;
@@ -95,8 +95,8 @@ int writeTableHeader(sqlite3* db, const std::vector<FieldDef>& fields, const std
         if (fields[i].type != FieldType::Memo) columns += ", f" + std::to_string(i + 1);
     }
     const std::string schema =
-        "PRAGMA main.application_id=1363297346;"
-        "CREATE TABLE qb_table(id INTEGER PRIMARY KEY CHECK(id=1), magic TEXT NOT NULL,"
+        "PRAGMA main.application_id=" + std::to_string(kTableAppId) +
+        ";CREATE TABLE qb_table(id INTEGER PRIMARY KEY CHECK(id=1), magic TEXT NOT NULL,"
         " version INTEGER NOT NULL,"
         " file_id BLOB NOT NULL, salt BLOB, opslimit INTEGER, memlimit INTEGER, key_check BLOB);"
         "CREATE TABLE qb_fields(pos INTEGER PRIMARY KEY, name TEXT NOT NULL, type INTEGER NOT NULL,"

@@ -75,7 +75,8 @@ bool TableFile::reseal(sqlite3* db, const std::string& tableSchema, const std::s
 // commit over every file a single point: a crash before it rolls every file back at its next
 // open, a crash after it leaves every file new. An intent record of our own would need its own
 // roll-forward for sealed values we could not recompute without the key; SQLite already has one.
-// The tables then reconnect in write-ahead-log mode; memory follows only a committed change.
+// The tables then reconnect, their files at rest in rollback-journal mode; memory follows only a
+// committed change.
 bool TableFile::setPasswordTogether(const std::vector<TableFile*>& tables, std::string_view password) {
     Protection next;
     if (!password.empty()) {

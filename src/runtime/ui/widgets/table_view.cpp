@@ -9,11 +9,6 @@
 
 namespace runtime::ui::widgets {
 
-QColor colourFromWindowsValue(uint32_t value) {
-    return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
-                  static_cast<int>((value >> 16) & 0xFF));
-}
-
 TableView::TableView(QWidget* parent) : QTableView(parent), model_(new TableModel(this)) {
     setModel(model_);
     baseFont_ = font();

@@ -9,16 +9,12 @@
 
 #include <QColor>
 #include <QTableView>
-#include <cstdint>
 #include <map>
 #include <string>
 
 #include "runtime/ui/widgets/table_model.h"
 
 namespace runtime::ui::widgets {
-
-// A Windows colour value (0x00BBGGRR) as a colour: 0xFF is pure red.
-QColor colourFromWindowsValue(uint32_t value);
 
 class TableView : public QTableView {
     Q_OBJECT

@@ -1,11 +1,12 @@
 // Picture boxes fed with real JPEG and GIF file bytes, and with bytes that are no picture.
+#include "runtime/ui/widgets/picture_box.h"
+
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QTest>
 
-#include "runtime/ui/widgets/picture_box.h"
-#include "test_pictures.h"
+#include "runtime/picture/test_pictures.h"
 
 using runtime::ui::widgets::PictureBox;
 

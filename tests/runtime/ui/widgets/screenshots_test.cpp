@@ -94,7 +94,7 @@ TEST(Screenshots, ContactsTable) {
     view.setColumnWidths(2, 1, 300);
     view.setColumnWidths(3, 1, 350);
     view.setCurrentRow(2);
-    view.setCellsColour(3, 1, 3, 1, colourFromWindowsValue(0xFF));
+    view.setCellsColour(3, 1, 3, 1, QColor(255, 0, 0));
     view.show();
     const QImage shot = view.grab().toImage();
     ASSERT_TRUE(shot.save(shotPath("contacts_table.png")));

@@ -1,13 +1,14 @@
 // The tray icon where the desktop has no notification area (the offscreen platform), the icon
 // file reader, and the tray event's action numbers.
+#include "runtime/ui/widgets/tray.h"
+
 #include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QImage>
 #include <cstring>
 
-#include "runtime/ui/widgets/tray.h"
-#include "test_pictures.h"
+#include "runtime/picture/test_pictures.h"
 
 using runtime::ui::widgets::TrayIcon;
 

@@ -1,4 +1,4 @@
-#include "test_pictures.h"
+#include "runtime/picture/test_pictures.h"
 
 #include <gif_lib.h>
 #include <jpeglib.h>

@@ -1,10 +1,10 @@
-#include "shell/globals.h"
+#include "core/globals.h"
 
 #include <cstring>
 
 #include "runtime/base/files.h"
 
-namespace shell {
+namespace core {
 
 runtime::DateTime weekViewCentreDate;
 std::string databasePassword;
@@ -35,4 +35,4 @@ void freeProgramGlobals() {
 
 std::string programPath(std::string_view relative) { return runtime::getRunDirectory() + std::string(relative); }
 
-}  // namespace shell
+}  // namespace core

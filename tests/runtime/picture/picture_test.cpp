@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "runtime/picture/picture.h"
-#include "test_pictures.h"
+#include "runtime/picture/test_pictures.h"
 
 using runtime::picture::decodePicture;
 using runtime::picture::detectFormat;

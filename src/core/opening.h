@@ -20,7 +20,7 @@
 // for the user. The first start, which makes all six, says nothing.
 #pragma once
 
-namespace stores {
+namespace core {
 
 void closeAllTables();
 // Makes the data folder and its files the user's alone, and writes every missing file from its
@@ -44,4 +44,4 @@ void openTables();
 void openTablesOfMixedProtection();
 void bindDataProviders();
 
-}  // namespace stores
+}  // namespace core

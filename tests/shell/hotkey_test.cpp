@@ -7,7 +7,7 @@
 #include "runtime/base/ini.h"
 #include "shell/hotkey.h"
 #include "shell/minimise.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 namespace shelltest {
 namespace {
@@ -21,8 +21,8 @@ QWidget* windowWidget(const char* window) {
 
 class HotkeyText : public ::testing::Test {
 protected:
-    void SetUp() override { shell::hotkeyDisplayText.clear(); }
-    std::string down(int key, int state) { return shell::buildHotkeyText(key, state); }
+  void SetUp() override { core::hotkeyDisplayText.clear(); }
+  std::string down(int key, int state) { return shell::buildHotkeyText(key, state); }
 };
 
 TEST_F(HotkeyText, CtrlThenAShowsTheCombination) {
@@ -39,10 +39,10 @@ TEST_F(HotkeyText, ModifierAloneFinishesAsNone) {
 
 TEST_F(HotkeyText, OnlyTheListedModifierPairsAddTheirOwnPrefix) {
     EXPECT_EQ(down(17, 2), "Ctrl + Shift + ");  // Shift held, then Ctrl
-    shell::hotkeyDisplayText.clear();
+    core::hotkeyDisplayText.clear();
     EXPECT_EQ(down(16, 1), "Ctrl + ");          // Ctrl held, then Shift
     EXPECT_EQ(down(116, 3), "Ctrl + Shift + F5");
-    shell::hotkeyDisplayText.clear();
+    core::hotkeyDisplayText.clear();
     EXPECT_EQ(down(32, 4), "Alt + 空格");
 }
 
@@ -53,7 +53,7 @@ TEST_F(HotkeyText, KeysWithoutNameAndPlainKeys) {
     EXPECT_EQ(down(36, 0), "");
     EXPECT_EQ(down(65, 1), "Ctrl + A");
     EXPECT_EQ(down(66, 0), "B");         // a named key alone after a complete combination
-    shell::hotkeyDisplayText = "Alt + ";
+    core::hotkeyDisplayText = "Alt + ";
     EXPECT_EQ(down(67, 0), "Alt + C");   // the prefix's key-up went elsewhere
     EXPECT_EQ(down(191, 1), "Ctrl + /");
     EXPECT_EQ(shell::hotkeyKeyName(192), "`");
@@ -78,14 +78,14 @@ TEST_F(HotkeyPage, KeyDownsWriteThePairAtOnce) {
 
 TEST_F(HotkeyPage, RegistrationIdsGrowAndTheTextIsWrittenEvenWhenRefused) {
     ASSERT_TRUE(start());
-    int first = shell::hotkeyId;
-    shell::hotkeyModifiers = 1;
-    shell::hotkeyKeyCode = 65;
+    int first = core::hotkeyId;
+    core::hotkeyModifiers = 1;
+    core::hotkeyKeyCode = 65;
     ui::setText(kMain, "编辑框_热键1", "Ctrl + A");
     ui::clearDialogScript();
     shell::onRegisterHotkey();
     // The offscreen platform has no X server: the system refuses, so no message.
-    EXPECT_EQ(shell::hotkeyId, 0);
+    EXPECT_EQ(core::hotkeyId, 0);
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(runtime::readIniText(path("/config.ini"), "全局热键", "呼出热键"), "Ctrl + A");
     (void)first;
@@ -102,8 +102,8 @@ TEST_F(HotkeyPage, ModifiersReleasedWithoutAMainKeyKeepTheLastPair) {
     EXPECT_EQ(ui::getText(kMain, "编辑框_热键1"), "");
     EXPECT_EQ(runtime::readIniText(path("/config.ini"), "全局热键", "功能键1"), "1");
     EXPECT_EQ(runtime::readIniText(path("/config.ini"), "全局热键", "主热键1"), "16");
-    EXPECT_EQ(shell::hotkeyModifiers, 1);
-    EXPECT_EQ(shell::hotkeyKeyCode, 16);
+    EXPECT_EQ(core::hotkeyModifiers, 1);
+    EXPECT_EQ(core::hotkeyKeyCode, 16);
     // Registering writes the box's text whatever it shows; the key-downs never wrote it.
     EXPECT_EQ(runtime::readIniText(path("/config.ini"), "全局热键", "呼出热键", "<missing>"), "<missing>");
     shell::onRegisterHotkey();
@@ -186,7 +186,7 @@ TEST_F(Minimising, BarModeShowsTheBarAtTheTopEdgeAndAClickOnItBringsTheWindowBac
 
 TEST_F(Minimising, TheHotkeyHidesBehindTheBarAndRestoresIgnoringOtherIds) {
     startInMode("1");
-    shell::hotkeyId = 40001;  // as if the system had taken the registration
+    core::hotkeyId = 40001;  // as if the system had taken the registration
     shell::onHotkeyFired(40002);
     EXPECT_TRUE(mainShown());
     shell::onHotkeyFired(40001);

@@ -17,8 +17,8 @@
 #include <regex>
 #include <thread>
 
-#include "main_window_fixture.h"
 #include "shell/lifecycle.h"
+#include "support/main_window_fixture.h"
 #include "shell/protection.h"
 
 namespace qbtest {
@@ -507,7 +507,7 @@ TEST_F(ProtectedContactsPageTest, GroupsFollowAPasswordChangedDuringTheRun) {
     ui::pushInputBoxAnswer(true, "另一个");
     ui::pushMessageBoxAnswer(ui::kIdOk);
     shell::onEncryptCheckClicked();
-    ASSERT_EQ(shell::databasePassword, "另一个");
+    ASSERT_EQ(core::databasePassword, "另一个");
     ui::clearDialogScript();
     contacts::filterContactsAD();
     EXPECT_TRUE(messages().empty());

@@ -1,4 +1,4 @@
-#include "store/opening.h"
+#include "core/opening.h"
 
 #include <sys/stat.h>
 
@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "core/globals.h"
+#include "core/stores.h"
 #include "runtime/base/files.h"
 #include "runtime/store/store.h"
 #include "runtime/ui/ui.h"
-#include "shell/globals.h"
-#include "store/schemas.h"
 
-namespace stores {
+namespace core {
 
 namespace ui = runtime::ui;
 namespace st = runtime::store;
@@ -37,7 +37,7 @@ constexpr Provider kProviders[] = {{"rz35", "数据库提供者_日志", "日志
                                    {"bw35", "", "备忘"},
                                    {"lxr35", "数据库提供者_联系人", "联系人"}};
 
-std::string storeFile(std::string_view store) { return shell::programPath("/data/" + std::string(store) + ".edb"); }
+std::string storeFile(std::string_view store) { return programPath("/data/" + std::string(store) + ".edb"); }
 
 // What a data file holds for the user, and what it means when a blank one takes its place.
 struct DataFile {
@@ -158,7 +158,7 @@ bool isDataFile(std::string_view file) {
 // Writes the file's template where it is missing; a table file's companion that lost its table
 // goes aside first. Answers whether the file was written.
 bool writeMissing(std::string_view file) {
-    const std::string path = shell::programPath("/data/") + std::string(file);
+    const std::string path = programPath("/data/") + std::string(file);
     if (runtime::fileExists(path)) return false;
     const Provider& store = kProviders[indexOf(file.substr(0, file.size() - 4))];
     if (file.ends_with(".edb")) {
@@ -256,7 +256,7 @@ void openStores(std::optional<std::string_view> password) {
     for (std::size_t i = 0; i < std::size(kProviders); ++i) {
         if (start.blank[i]) blank.emplace_back(kProviders[i].store);
     }
-    if (shell::encryptedFlag && password && !blank.empty() && !st::setDatabasePasswordOnTables(blank, *password)) {
+    if (encryptedFlag && password && !blank.empty() && !st::setDatabasePasswordOnTables(blank, *password)) {
         start.notes.push_back("新建的空数据库未能加密：" + st::lastError());
     }
     for (const Provider& p : kProviders) {
@@ -283,7 +283,7 @@ void closeAllTables() {
 void createMissingDataFiles() {
     start = {};
     // The folder and every file in it are the user's alone, whatever an older build left.
-    const std::string data = shell::programPath("/data");
+    const std::string data = programPath("/data");
     runtime::makeFolderPrivate(data);
     runtime::makeFilesPrivate(data);
     // On the first start every file is missing, and that needs no word.
@@ -312,7 +312,7 @@ void detectEncryption() {
         start.protectedFile[i] = answer;
         if (start.answered[i]) (answer ? anyProtected : anyOpen) = true;
     }
-    shell::encryptedFlag = anyProtected && !anyOpen;
+    encryptedFlag = anyProtected && !anyOpen;
 }
 
 bool storesDisagreeOnProtection() {
@@ -324,8 +324,8 @@ bool storesDisagreeOnProtection() {
 }
 
 void openTablesOfMixedProtection() {
-    ui::showInputBox("数据库已加密，请输入密码：", "打开数据库", "", shell::startupPassword, 4);
-    openStores(std::string_view(shell::startupPassword));
+    ui::showInputBox("数据库已加密，请输入密码：", "打开数据库", "", startupPassword, 4);
+    openStores(std::string_view(startupPassword));
     std::string sealed, open;
     for (std::size_t i = 0; i < std::size(kProviders); ++i) {
         if (!start.answered[i]) continue;
@@ -340,8 +340,8 @@ void openTablesOfMixedProtection() {
 
 void openTablesWithPassword() {
     // The answer is not looked at: after Cancel the password stays empty and the open fails.
-    ui::showInputBox("数据库已加密，请输入密码：", "打开数据库", "", shell::startupPassword, 4);
-    openStores(std::string_view(shell::startupPassword));
+    ui::showInputBox("数据库已加密，请输入密码：", "打开数据库", "", startupPassword, 4);
+    openStores(std::string_view(startupPassword));
 }
 
 void openTables() { openStores(std::nullopt); }
@@ -365,4 +365,4 @@ void bindDataProviders() {
     }
 }
 
-}  // namespace stores
+}  // namespace core

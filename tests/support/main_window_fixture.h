@@ -15,6 +15,8 @@
 #include "calendar/calendar.h"
 #include "contacts/contacts_page.h"
 #include "contacts/memo.h"
+#include "core/globals.h"
+#include "core/opening.h"
 #include "runtime/base/datetime.h"
 #include "runtime/base/files.h"
 #include "runtime/store/store.h"
@@ -22,8 +24,6 @@
 #include "runtime/ui/ui.h"
 #include "runtime/ui/ui_testing.h"
 #include "search/search.h"
-#include "shell/globals.h"
-#include "store/opening.h"
 #include "support/program_fixture.h"
 
 namespace qbtest {

@@ -1,6 +1,6 @@
-// The four stores' record layouts and the empty files they start from. The order of the fields
-// is part of the interface: records are added with their values in field order, and some
-// readers address fields by position.
+// The four stores: their names, record layouts and the empty files they start from. The order
+// of the fields is part of the interface: records are added with their values in field order,
+// and some readers address fields by position.
 #pragma once
 
 #include <string>
@@ -9,7 +9,13 @@
 
 #include "runtime/store/store.h"
 
-namespace stores {
+namespace core {
+
+// The store names, under which the four tables are open from start-up to the end.
+inline constexpr const char* kDiaryStore = "rz35";
+inline constexpr const char* kPeriodicStore = "tx35";
+inline constexpr const char* kMemoStore = "bw35";
+inline constexpr const char* kContactStore = "lxr35";
 
 using Schema = std::vector<runtime::store::FieldDef>;
 
@@ -30,4 +36,4 @@ bool writeTemplate(std::string_view file, const std::string& path);
 // The same into `folder` (no trailing "/"), under the file's own name.
 bool writeTemplateInto(const std::string& folder, std::string_view file);
 
-}  // namespace stores
+}  // namespace core

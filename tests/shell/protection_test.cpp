@@ -8,7 +8,7 @@
 #include "runtime/base/text.h"
 #include "runtime/store/store.h"
 #include "shell/protection.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 namespace shelltest {
 namespace {

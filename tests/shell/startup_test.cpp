@@ -16,11 +16,11 @@
 
 #include <sqlite3.h>
 
+#include "core/stores.h"
 #include "runtime/base/ini.h"
 #include "runtime/store/store.h"
-#include "shell_fixture.h"
-#include "store/schemas.h"
 #include "support/flush_counter.h"
+#include "support/shell_fixture.h"
 
 namespace shelltest {
 namespace {
@@ -127,7 +127,7 @@ TEST_F(Startup, WithoutSettingsShowsTodayAndWritesOnlyZoomAndRowHeight) {
     EXPECT_EQ(ui::getInt(kMain, "选择夹右侧", "page"), 3);    // 联系人 by default
     EXPECT_TRUE(ui::getBool(kMain, "单选框_联系人", "checked"));
     EXPECT_TRUE(ui::getBool(kMain, "单选框_托盘图标", "checked"));
-    EXPECT_EQ(shell::minimiseMode, "0");
+    EXPECT_EQ(core::minimiseMode, "0");
     EXPECT_EQ(runtime::readFile(path("/config.ini")), "[表格缩放]\n缩放比=100\n[周历行高]\n行高=33\n");
     for (const char* pic : {"jr.jpg", "zl.jpg", "bq.jpg", "lxr.jpg"}) {
         EXPECT_GT(runtime::readFile(path("/pic/") + pic).size(), 1000u) << pic;
@@ -214,7 +214,7 @@ protected:
         ShellTest::SetUp();
         // Protect the four stores as the settings page would, then end that run.
         ASSERT_TRUE(runtime::createDirectory(path("/data")));
-        for (const char* f : kSixFiles) ASSERT_TRUE(stores::writeTemplate(f, path("/data/") + f));
+        for (const char* f : kSixFiles) ASSERT_TRUE(core::writeTemplate(f, path("/data/") + f));
         for (const char* s : {"rz35", "tx35", "bw35", "lxr35"}) {
             ASSERT_TRUE(st::openDatabase(path("/data/") + s + ".edb"));
             ASSERT_TRUE(st::setDatabasePassword("秘密pw"));
@@ -520,7 +520,7 @@ TEST_F(Runs, LeftOversOfInterruptedOperationsGoAtTheNextStartAndNothingElse) {
         {data + "other.edb-mjAAAAAA9BB", data + "other.edb-journal" + std::string(1, '\0')},
         {data + "other.edb-journal", journalNaming(data + "other.edb-mjAAAAAA9BB")},
     };
-    ASSERT_TRUE(stores::writeTemplate("tx35.edb", data + "tx35.edb.new-0123456789ab"));
+    ASSERT_TRUE(core::writeTemplate("tx35.edb", data + "tx35.edb.new-0123456789ab"));
     for (const auto& [file, bytes] : gone) ASSERT_TRUE(runtime::writeFile(file, bytes)) << file;
     for (const auto& [file, bytes] : kept) ASSERT_TRUE(runtime::writeFile(file, bytes)) << file;
     ASSERT_TRUE(start());

@@ -1,4 +1,4 @@
-// The program's state outside its controls: the global variables every subsystem shares, in
+// The program's state outside its controls: the global variables every module shares, in
 // their declaration order. All are zero, false or empty when the program starts. The passwords
 // and the other texts are wiped by freeProgramGlobals, the end routine.
 #pragma once
@@ -8,7 +8,7 @@
 
 #include "runtime/base/datetime.h"
 
-namespace shell {
+namespace core {
 
 extern runtime::DateTime weekViewCentreDate;   // the calendar's date when the week view was last rebuilt
 extern std::string databasePassword;           // the password given on the settings page
@@ -27,4 +27,4 @@ void freeProgramGlobals();
 // The program folder followed by a relative path such as "/data/rz35.edb".
 std::string programPath(std::string_view relative);
 
-}  // namespace shell
+}  // namespace core

@@ -1,6 +1,6 @@
 // The four schemas and their templates written file by file.
-#include "store/schemas.h"
-#include "store_fixture.h"
+#include "core/stores.h"
+#include "runtime/store/store_fixture.h"
 
 namespace store_test {
 namespace {
@@ -11,7 +11,7 @@ protected:
     void writeAll() {
         for (const char* f : files_) {
             if (!std::filesystem::exists(path(f))) {
-                ASSERT_TRUE(stores::writeTemplateInto(dir_, f)) << st::lastError();
+                ASSERT_TRUE(core::writeTemplateInto(dir_, f)) << st::lastError();
             }
         }
     }
@@ -23,7 +23,7 @@ TEST_F(TemplatesTest, FreshFilesOpenEmptyWithTheirSchemas) {
         ASSERT_TRUE(st::openDatabase(path(std::string(store) + ".edb"))) << st::lastError();
         EXPECT_EQ(st::getRecordCount(), 0);
         const auto& fields = st::currentTable()->fields();
-        const auto& schema = *stores::schemaOf(store);
+        const auto& schema = *core::schemaOf(store);
         ASSERT_EQ(fields.size(), schema.size());
         for (std::size_t i = 0; i < fields.size(); ++i) {
             EXPECT_EQ(fields[i].name, schema[i].name);
@@ -31,19 +31,19 @@ TEST_F(TemplatesTest, FreshFilesOpenEmptyWithTheirSchemas) {
             EXPECT_EQ(fields[i].width, schema[i].width);
         }
     }
-    EXPECT_EQ(stores::periodicItemSchema()[2].width, 2);
-    EXPECT_EQ(stores::contactSchema()[1].name, "电话");
+    EXPECT_EQ(core::periodicItemSchema()[2].width, 2);
+    EXPECT_EQ(core::contactSchema()[1].name, "电话");
 }
 
 TEST_F(TemplatesTest, ExistingFilesAreNeverTouched) {
     writeAll();
     writeBytes(path("rz35.edb"), "garbage");
     const std::string before = readBytes(path("bw35.edt"));
-    EXPECT_FALSE(stores::writeTemplateInto(dir_, "rz35.edb"));
-    EXPECT_FALSE(stores::writeTemplateInto(dir_, "bw35.edt"));
+    EXPECT_FALSE(core::writeTemplateInto(dir_, "rz35.edb"));
+    EXPECT_FALSE(core::writeTemplateInto(dir_, "bw35.edt"));
     EXPECT_EQ(readBytes(path("rz35.edb")), "garbage");
     EXPECT_EQ(readBytes(path("bw35.edt")), before);
-    EXPECT_FALSE(stores::writeTemplateInto(dir_, "other.edb"));
+    EXPECT_FALSE(core::writeTemplateInto(dir_, "other.edb"));
 }
 
 TEST_F(TemplatesTest, AMissingCompanionIsWrittenNextToAFilledTable) {

@@ -19,7 +19,7 @@
 #include "runtime/base/text.h"
 #include "runtime/store/store_testing.h"
 #include "shell/protection.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 namespace shelltest {
 namespace {

@@ -12,7 +12,7 @@
 #include "runtime/ui/widgets/week_grid.h"
 #include "shell/pictures.h"
 #include "shell/settings.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 namespace shelltest {
 namespace {
@@ -62,7 +62,7 @@ TEST_F(Settings, OddValuesFallToTheirDefaults) {
     EXPECT_TRUE(ui::getBool(kMain, "单选框_周视图", "checked"));
     EXPECT_EQ(ui::getInt(kMain, "选择夹右侧", "page"), 3);
     EXPECT_TRUE(ui::getBool(kMain, "单选框_屏幕上端", "checked"));
-    EXPECT_EQ(shell::minimiseMode, "2");
+    EXPECT_EQ(core::minimiseMode, "2");
     EXPECT_EQ(ui::getInt(kMain, "表格_人脉", "zoom"), 150);
     EXPECT_EQ(read("表格缩放", "缩放比"), "150.9");  // written back unchanged
 }
@@ -93,7 +93,7 @@ TEST_F(Settings, OptionsWriteTheirKeysButChangeNothingNow) {
     EXPECT_EQ(read("默认视图", "左侧"), "0");
     shell::onScreenTopOptionClicked();
     EXPECT_EQ(read("最小化方式", "最小化方式"), "1");
-    EXPECT_EQ(shell::minimiseMode, "0");  // the next start uses the bar
+    EXPECT_EQ(core::minimiseMode, "0");  // the next start uses the bar
     EXPECT_EQ(ui::getInt(kMain, "选择夹右侧", "page"), pageBefore);
 }
 

@@ -1,10 +1,10 @@
 // The four schemas and their templates, made through the table store itself rather than carried
 // as bytes, so they always match the engine that opens them.
-#include "store/schemas.h"
+#include "core/stores.h"
 
 #include <array>
 
-namespace stores {
+namespace core {
 
 using runtime::store::FieldDef;
 using runtime::store::FieldType;
@@ -33,10 +33,10 @@ const Schema& contactSchema() {
 }
 
 const Schema* schemaOf(std::string_view storeName) {
-    if (storeName == "rz35") return &diarySchema();
-    if (storeName == "tx35") return &periodicItemSchema();
-    if (storeName == "bw35") return &memoSchema();
-    if (storeName == "lxr35") return &contactSchema();
+    if (storeName == kDiaryStore) return &diarySchema();
+    if (storeName == kPeriodicStore) return &periodicItemSchema();
+    if (storeName == kMemoStore) return &memoSchema();
+    if (storeName == kContactStore) return &contactSchema();
     return nullptr;
 }
 
@@ -55,4 +55,4 @@ bool writeTemplateInto(const std::string& folder, std::string_view file) {
     return writeTemplate(file, folder + "/" + std::string(file));
 }
 
-}  // namespace stores
+}  // namespace core

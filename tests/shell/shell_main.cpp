@@ -1,0 +1,15 @@
+// One application object for the shell tests, on the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "forms/forms.h"
+#include "runtime/ui/ui.h"
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    runtime::ui::startRuntime();
+    runtime::ui::registerWindows(forms::allWindows());
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
