@@ -17,7 +17,7 @@
 #include "runtime/ui/widgets/month_calendar.h"
 #include "runtime/ui/widgets/table_view.h"
 #include "runtime/ui/widgets/week_grid.h"
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 
 namespace uitest {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "runtime/base/text.h"
 #include "runtime/ui/widgets/picture_box.h"
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 
 namespace uitest {
 namespace {

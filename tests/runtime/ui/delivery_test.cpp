@@ -8,7 +8,7 @@
 #include <QWindow>
 
 #include "runtime/ui/widgets/tray.h"
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 
 namespace uitest {
 namespace {

@@ -15,7 +15,7 @@
 #include <QTimer>
 
 #include "runtime/base/files.h"
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 
 namespace uitest {
 namespace {

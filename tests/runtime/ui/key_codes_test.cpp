@@ -6,7 +6,7 @@
 #include <QTest>
 
 #include "runtime/ui/key_codes.h"
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 
 namespace uitest {
 namespace {

@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QPixmap>
 
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 
 namespace uitest {
 namespace {

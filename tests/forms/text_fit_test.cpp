@@ -17,7 +17,7 @@
 #include <QStyleOption>
 #include <map>
 
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 
 namespace uitest {
 namespace {

@@ -14,7 +14,7 @@
 #include <QTabBar>
 #include <set>
 
-#include "ui_test_support.h"
+#include "support/ui_test_support.h"
 
 namespace uitest {
 namespace {
