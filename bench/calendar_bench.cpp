@@ -89,7 +89,8 @@ int main() {
     runtime::setRunDirectoryForTesting(folder);
     const runtime::DateTime today = runtime::makeDate(2024, 6, 15);
     runtime::setClockForTesting([today] { return runtime::DateTime{today.days + 10.0 / 24}; });
-    ui::setEndProgramHook([](int code) { std::fprintf(stderr, "calendar_bench: program ended (%d)\n", code); });
+    ui::setEndProgramHook(
+        [](int code) { std::fprintf(stderr, "calendar_bench: program ended (%d)\n", code); });
     ui::useScriptedDialogs();
     core::createMissingDataFiles();
     core::openTables();
@@ -147,19 +148,24 @@ int main() {
 
     const double bareMedian = percentile(bare, 0.5);
     const double keyMedian = percentile(keystrokes, 0.5);
-    std::printf("calendar_bench: %zu diary days (~1 KB each), %zu periodic items, %d keys typed into today's record\n",
-                century.diary.size(), century.items.size(), kKeystrokes);
+    std::printf(
+        "calendar_bench: %zu diary days (~1 KB each), %zu periodic items, %d keys typed into today's "
+        "record\n",
+        century.diary.size(), century.items.size(), kKeystrokes);
     bench::note(kBench, "bare 4 KB write+fdatasync between keys: median", bareMedian, "ms", "baseline");
-    bench::note(kBench, "bare 4 KB write+fdatasync between keys: p99", percentile(bare, 0.99), "ms", "baseline");
-    bench::note(kBench, "flushes per bare write (check of the counter)", bareFlushes / static_cast<double>(bare.size()),
-                "", "must be 1");
+    bench::note(kBench, "bare 4 KB write+fdatasync between keys: p99", percentile(bare, 0.99), "ms",
+                "baseline");
+    bench::note(kBench, "flushes per bare write (check of the counter)",
+                bareFlushes / static_cast<double>(bare.size()), "", "must be 1");
     bench::figure(kBench, "keystroke on an existing record: median", keyMedian, "ms", 5 * bareMedian);
     bench::figure(kBench, "keystroke median / bare flush median", keyMedian / bareMedian, "x", 5);
     bench::figure(kBench, "keystroke on an existing record: p99", percentile(keystrokes, 0.99), "ms", 40);
-    bench::note(kBench, "keystroke p99 / bare flush p99", percentile(keystrokes, 0.99) / percentile(bare, 0.99), "x",
+    bench::note(kBench, "keystroke p99 / bare flush p99",
+                percentile(keystrokes, 0.99) / percentile(bare, 0.99), "x", "");
+    bench::figure(kBench, "flushes per keystroke on an existing record (median)",
+                  percentile(flushCounts, 0.5), "", 1);
+    bench::note(kBench, "flushes per keystroke on an existing record (max)", percentile(flushCounts, 1.0), "",
                 "");
-    bench::figure(kBench, "flushes per keystroke on an existing record (median)", percentile(flushCounts, 0.5), "", 1);
-    bench::note(kBench, "flushes per keystroke on an existing record (max)", percentile(flushCounts, 1.0), "", "");
     bench::note(kBench, "flushes of the first keystroke (creates the record)", firstKeyFlushes, "", "");
     bench::figure(kBench, "rebuildWeekView median", percentile(rebuilds, 0.5), "ms", 10);
     bench::note(kBench, "rebuildWeekView max", percentile(rebuilds, 1.0), "ms", "");

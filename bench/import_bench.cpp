@@ -64,7 +64,8 @@ bool writeXlsx(const bench::Rows& contacts, const std::string& path) {
     };
     bool ok = put(1, 1, "姓名") && put(1, 2, "电话") && put(1, 3, "备注");
     for (std::size_t r = 0; r < contacts.size(); ++r) {
-        for (int c = 0; c < 3; ++c) ok = ok && put(static_cast<int>(r) + 2, c + 1, st::valueText(contacts[r][c]));
+        for (int c = 0; c < 3; ++c)
+            ok = ok && put(static_cast<int>(r) + 2, c + 1, st::valueText(contacts[r][c]));
     }
     return ok && sheet::saveWorkbook(book, path).ok;
 }
@@ -75,10 +76,12 @@ bool writeXls(const bench::Rows& contacts, const std::string& path) {
         std::ofstream out(tsv);
         out << "姓名\t电话\t备注\n";
         for (const auto& row : contacts) {
-            out << st::valueText(row[0]) << '\t' << st::valueText(row[1]) << '\t' << st::valueText(row[2]) << '\n';
+            out << st::valueText(row[0]) << '\t' << st::valueText(row[1]) << '\t' << st::valueText(row[2])
+                << '\n';
         }
     }
-    const std::string command = "/usr/bin/python3 '" QB_BENCH_SOURCE_DIR "/contacts_to_xls.py' '" + tsv + "' '" + path + "'";
+    const std::string command =
+        "/usr/bin/python3 '" QB_BENCH_SOURCE_DIR "/contacts_to_xls.py' '" + tsv + "' '" + path + "'";
     const bool ok = std::system(command.c_str()) == 0;
     std::remove(tsv.c_str());
     return ok;
@@ -170,8 +173,8 @@ double chooseOnce(const std::string& path, bool listed) {
     const int lines = ui::getListItemCount(kWindow, "选择列表框1");
     exchange::onImportQuit();
     ui::clearDialogScript();
-    const bool refused =
-        messages.size() == 1 && messages[0].title == "错误！" && messages[0].text.find("太大") != std::string::npos;
+    const bool refused = messages.size() == 1 && messages[0].title == "错误！" &&
+                         messages[0].text.find("太大") != std::string::npos;
     return (listed ? lines == 3 && messages.empty() : lines == 0 && refused) ? ms : -1;
 }
 

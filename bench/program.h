@@ -72,7 +72,8 @@ inline bool startProgramIn(const std::string& folder, int days) {
 }
 
 inline bool startProgramOn(const std::string& folder, const Century& century) {
-    return writeProgramFolder(folder, century) && startProgramIn(folder, static_cast<int>(century.diary.size()));
+    return writeProgramFolder(folder, century) &&
+           startProgramIn(folder, static_cast<int>(century.diary.size()));
 }
 
 // Ends what startProgramIn started; the folder stays for the next start.

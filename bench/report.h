@@ -50,7 +50,8 @@ public:
     // The milliseconds of one write, or a negative number when it failed.
     double once() {
         const auto t0 = Clock::now();
-        if (fd_ < 0 || ::pwrite(fd_, block_.data(), block_.size(), 0) != 4096 || ::fdatasync(fd_) != 0) return -1;
+        if (fd_ < 0 || ::pwrite(fd_, block_.data(), block_.size(), 0) != 4096 || ::fdatasync(fd_) != 0)
+            return -1;
         return msSince(t0);
     }
 
@@ -85,18 +86,21 @@ inline bool figure(const char* bench, const std::string& what, double value, con
     const bool met = value <= goal;
     char goalText[64];
     std::snprintf(goalText, sizeof goalText, "<= %.4g %s", goal, unit);
-    std::printf("| %-9s | %s | %10.2f %-5s | %-16s | %-7s |\n", bench, padded(what, 58).c_str(), value, unit, goalText,
-                met ? "met" : "MISSED");
+    std::printf("| %-9s | %s | %10.2f %-5s | %-16s | %-7s |\n", bench, padded(what, 58).c_str(), value, unit,
+                goalText, met ? "met" : "MISSED");
     return met;
 }
 
 // A figure printed beside the goals it is a baseline or a context for.
-inline void note(const char* bench, const std::string& what, double value, const char* unit, const char* role) {
-    std::printf("| %-9s | %s | %10.2f %-5s | %-16s | %-7s |\n", bench, padded(what, 58).c_str(), value, unit, role, "");
+inline void note(const char* bench, const std::string& what, double value, const char* unit,
+                 const char* role) {
+    std::printf("| %-9s | %s | %10.2f %-5s | %-16s | %-7s |\n", bench, padded(what, 58).c_str(), value, unit,
+                role, "");
 }
 
 inline void fail(const char* bench, const std::string& what) {
-    std::printf("| %-9s | %s | %16s | %-16s | %-7s |\n", bench, padded(what, 58).c_str(), "FAILED", "", "FAILED");
+    std::printf("| %-9s | %s | %16s | %-16s | %-7s |\n", bench, padded(what, 58).c_str(), "FAILED", "",
+                "FAILED");
 }
 
 }  // namespace bench

@@ -1,9 +1,8 @@
 // Table store timings on the century dataset's diary (36,500 days, ~1 KB of text each) and its
 // 10,000 contacts, unprotected and protected: open, the diary keystroke path (find the day, write
-// its memo), a full findRecord scan and pack; each open the median of five. Each keystroke is followed by a bare 4 KB
-// write+fdatasync in the store's folder, the baseline its write is judged against: the ratio of
-// the two medians. Protected stores are held to the same goals as plain ones: the user waits the
-// same.
+// its memo), a full findRecord scan and pack; each open the median of five. Each keystroke is followed by a
+// bare 4 KB write+fdatasync in the store's folder, the baseline its write is judged against: the ratio of the
+// two medians. Protected stores are held to the same goals as plain ones: the user waits the same.
 //
 // Usage: store_bench [folder]   (default: ./store-bench-data, removed afterwards)
 #include <algorithm>
@@ -67,8 +66,10 @@ bool runOnce(const std::string& folder, const std::string& password, Figures& f)
         const bench::Century century = bench::makeCentury(runtime::DateTime{kFirstDay + kDays});
         const bench::Rows& diary = century.diary;
         const bench::Rows& contacts = century.contacts;
-        if (!check(st::openDatabase(rz, pw), "open rz35 to fill") || !check(st::addRecords(diary), "fill rz35") ||
-            !check(st::openDatabase(lxr, pw), "open lxr35 to fill") || !check(st::addRecords(contacts), "fill lxr35")) {
+        if (!check(st::openDatabase(rz, pw), "open rz35 to fill") ||
+            !check(st::addRecords(diary), "fill rz35") ||
+            !check(st::openDatabase(lxr, pw), "open lxr35 to fill") ||
+            !check(st::addRecords(contacts), "fill lxr35")) {
             return false;
         }
         f.fill = msSince(t0);
@@ -146,8 +147,8 @@ bool runOnce(const std::string& folder, const std::string& password, Figures& f)
 
 int main(int argc, char** argv) {
     const std::string folder = argc > 1 ? argv[1] : "store-bench-data";
-    std::printf("store_bench: %d diary records (~1 KB memo each) + %d contacts, folder %s, %d keystrokes\n", kDays,
-                kContacts, folder.c_str(), kKeystrokes);
+    std::printf("store_bench: %d diary records (~1 KB memo each) + %d contacts, folder %s, %d keystrokes\n",
+                kDays, kContacts, folder.c_str(), kKeystrokes);
     constexpr const char* kBench = "store";
     for (const char* mode : {"unprotected", "protected"}) {
         const bool prot = std::string(mode) == "protected";
@@ -155,20 +156,26 @@ int main(int argc, char** argv) {
         if (!runOnce(folder, prot ? "基准测试密码" : "", f)) return 1;
         const std::string m = std::string(mode) + ": ";
         bench::note(kBench, m + "fill (one transaction per table)", f.fill, "ms", "");
-        bench::figure(kBench, m + (prot ? "open rz35 (incl. one key derivation): median" : "open rz35: median"), f.openDiary, "ms", 150);
+        bench::figure(kBench,
+                      m + (prot ? "open rz35 (incl. one key derivation): median" : "open rz35: median"),
+                      f.openDiary, "ms", 150);
         bench::figure(kBench, m + "open lxr35: median", f.openContacts, "ms", 150);
         bench::figure(kBench, m + "reopen rz35 (key cached): median", f.openCached, "ms", 150);
-        bench::note(kBench, m + "bare 4 KB write+fdatasync between keys: median", f.bare.median, "ms", "baseline");
+        bench::note(kBench, m + "bare 4 KB write+fdatasync between keys: median", f.bare.median, "ms",
+                    "baseline");
         bench::note(kBench, m + "bare 4 KB write+fdatasync between keys: p99", f.bare.p99, "ms", "baseline");
         bench::note(kBench, m + "memo write median", f.write.median, "ms", "");
-        bench::figure(kBench, m + "memo write median / bare flush median", f.write.median / f.bare.median, "x", 5);
+        bench::figure(kBench, m + "memo write median / bare flush median", f.write.median / f.bare.median,
+                      "x", 5);
         bench::note(kBench, m + "memo write p99", f.write.p99, "ms", "");
         bench::note(kBench, m + "memo write p99 / bare flush p99", f.write.p99 / f.bare.p99, "x", "");
         bench::note(kBench, m + "keystroke (find day + write) median", f.keystroke.median, "ms", "");
-        bench::note(kBench, m + "keystroke median / bare flush median", f.keystroke.median / f.bare.median, "x", "");
+        bench::note(kBench, m + "keystroke median / bare flush median", f.keystroke.median / f.bare.median,
+                    "x", "");
         bench::figure(kBench, m + "findRecord scan of all records", f.scan, "ms", 5);
         bench::note(kBench, m + "pack after one deletion", f.pack, "ms", "");
-        bench::note(kBench, m + (prot ? "remove the password (re-seal rz35)" : "set a password (derive + re-seal)"),
+        bench::note(kBench,
+                    m + (prot ? "remove the password (re-seal rz35)" : "set a password (derive + re-seal)"),
                     f.reseal, "ms", "");
     }
     std::filesystem::remove_all(folder);

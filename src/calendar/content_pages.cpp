@@ -29,24 +29,21 @@ void setColumnWidths(const char* dataSource, std::initializer_list<int> widths) 
 
 void onRightTabChanged() {
     switch (ui::getInt(kMainWindow, kRightTabs, "page")) {
-    case 0:
-        showDiaryOfSelectedDate();
-        listPeriodicItemsForDate();
-        break;
-    case 1:
-        setColumnWidths("数据源_日志", {300, 700});
-        setColumnWidths("数据源_事项", {300, 200, 200, 800});
-        break;
-    case 2:
-        // showMemo acts on the current store.
-        runtime::store::selectDatabase("bw35");
-        contacts::showMemo();
-        break;
-    case 3:
-        setColumnWidths("数据源_联系人", {200, 300, 350});
-        break;
-    default:
-        break;
+        case 0:
+            showDiaryOfSelectedDate();
+            listPeriodicItemsForDate();
+            break;
+        case 1:
+            setColumnWidths("数据源_日志", {300, 700});
+            setColumnWidths("数据源_事项", {300, 200, 200, 800});
+            break;
+        case 2:
+            // showMemo acts on the current store.
+            runtime::store::selectDatabase("bw35");
+            contacts::showMemo();
+            break;
+        case 3: setColumnWidths("数据源_联系人", {200, 300, 350}); break;
+        default: break;
     }
 }
 

@@ -52,9 +52,10 @@ bool diaryWriteFailing = false;
 
 void noteDiaryWrite(bool stored) {
     if (!stored && !diaryWriteFailing) {
-        ui::showMessageBox("本日日志未能写入：" + store::lastError() +
-                               "\r\n框中的文字没有丢失，问题排除后再改动一下即可重新保存；在此之前请勿选择其他日期。",
-                           0x10, "错误！");
+        ui::showMessageBox(
+            "本日日志未能写入：" + store::lastError() +
+                "\r\n框中的文字没有丢失，问题排除后再改动一下即可重新保存；在此之前请勿选择其他日期。",
+            0x10, "错误！");
     }
     diaryWriteFailing = !stored;
 }
@@ -101,9 +102,11 @@ void onWeekGridCellSelected() {
     const int row = ui::getGridCursorRow(kMainWindow, kWeekGrid);
     const int column = ui::getGridCursorColumn(kMainWindow, kWeekGrid);
     const std::string cell = ui::getGridCellData(kMainWindow, kWeekGrid, row, column);
-    ui::setWindowToolTip(ui::getWindowHandle(kMainWindow, kWeekGrid), runtime::getLeftText(cell, 100), false, false);
+    ui::setWindowToolTip(ui::getWindowHandle(kMainWindow, kWeekGrid), runtime::getLeftText(cell, 100), false,
+                         false);
     // The header row's column 0 is empty and reads as year 100, which the calendar refuses.
-    ui::setDate(kMainWindow, kCalendar, runtime::toDateTime(ui::getGridCellData(kMainWindow, kWeekGrid, row, 0)));
+    ui::setDate(kMainWindow, kCalendar,
+                runtime::toDateTime(ui::getGridCellData(kMainWindow, kWeekGrid, row, 0)));
     showDiaryOfSelectedDate();
     listPeriodicItemsForDate();
     setDayCaptions();

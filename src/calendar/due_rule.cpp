@@ -22,7 +22,8 @@ constexpr const char* kUnitWeek = "周";
 // counts as that midnight and is still due on its start day under every unit.
 runtime::DateTime clampToRange(runtime::DateTime t) {
     const double instant = runtime::instantOf(t);
-    if (std::isnan(instant) || instant <= runtime::kMinDateTime) return runtime::DateTime{runtime::kMinDateTime};
+    if (std::isnan(instant) || instant <= runtime::kMinDateTime)
+        return runtime::DateTime{runtime::kMinDateTime};
     if (instant >= runtime::kMaxDateTime) return runtime::DateTime{runtime::kMaxDateTime};
     return t;
 }
@@ -58,8 +59,7 @@ bool isPeriodicItemDue(const PeriodicItem& item, runtime::DateTime t) {
     }
     const bool days = item.unit == kUnitDay;
     if (!days && item.unit != kUnitWeek) return false;
-    const double distance =
-        runtime::instantOf(runtime::dayOf(when)) - runtime::instantOf(start);
+    const double distance = runtime::instantOf(runtime::dayOf(when)) - runtime::instantOf(start);
     return remainderIsZero(distance, days ? period : 7.0 * period);
 }
 
@@ -69,8 +69,6 @@ std::string weekdayNumberToText(int weekday) {
     return kLetters[weekday - 1];
 }
 
-std::string weekdayToText(runtime::DateTime t) {
-    return weekdayNumberToText(runtime::getWeekday(t));
-}
+std::string weekdayToText(runtime::DateTime t) { return weekdayNumberToText(runtime::getWeekday(t)); }
 
 }  // namespace calendar

@@ -81,7 +81,8 @@ void onAddPeriodicOk() {
     const std::string period = ui::getText(kNewItemWindow, kPeriodBox);
     if (period.empty()) return askForPeriod();
     if (period == "0") {
-        ui::showMessageBox("您的循环周期填写了‘0’，如果不是一个\r\n周期性事件，请直接填写到'日志'中！", 0, "信息：");
+        ui::showMessageBox("您的循环周期填写了‘0’，如果不是一个\r\n周期性事件，请直接填写到'日志'中！", 0,
+                           "信息：");
         return;
     }
     const std::string text = ui::getText(kNewItemWindow, kItemTextBox);
@@ -123,7 +124,8 @@ void onModifyPeriodicMenu() {
 void onEditPeriodicWindowCreated() {
     store::selectDatabase(core::kPeriodicStore);
     const runtime::DateTime start = store::valueDate(store::readField(core::kItemStartField));
-    ui::setProperty(kEditItemWindow, kStartLabel, "caption", "我在" + runtime::dateTimeToText(start) + "约定，在今后每");
+    ui::setProperty(kEditItemWindow, kStartLabel, "caption",
+                    "我在" + runtime::dateTimeToText(start) + "约定，在今后每");
 }
 
 void onEditPeriodicOk() {
@@ -132,8 +134,9 @@ void onEditPeriodicOk() {
     const std::string text = ui::getText(kEditItemWindow, kItemTextBox);
     if (text.empty()) return askForText();
     // 初始日期 is left as it was; the record being changed is still current (see the top).
-    const bool changed = store::modifyRecord(
-        {std::nullopt, periodOf(period), store::Value{ui::getText(kEditItemWindow, kUnitBox)}, store::Value{text}});
+    const bool changed =
+        store::modifyRecord({std::nullopt, periodOf(period),
+                             store::Value{ui::getText(kEditItemWindow, kUnitBox)}, store::Value{text}});
     if (!changed) {
         ui::showMessageBox("修改记录失败", kErrorIcon, "错误！");
         return;

@@ -49,7 +49,8 @@ void listPeriodicItemsForDate() {
     const runtime::DateTime chosen = chosenDate();
     for (int i = 0; i < count; ++i) {
         const PeriodicItem item = core::readPeriodicItem();
-        if (isPeriodicItemDue(item, chosen)) ui::addListItem(kMainWindow, kItemList, item.text, store::getRecordNumber());
+        if (isPeriodicItemDue(item, chosen))
+            ui::addListItem(kMainWindow, kItemList, item.text, store::getRecordNumber());
         store::skipRecords();
     }
 }

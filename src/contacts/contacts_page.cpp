@@ -150,19 +150,24 @@ void filterContacts(const char* fileName, std::initializer_list<const char*> ini
     // Should the copy not open, lxr35 would still be current: nothing may be appended then.
     if (!openCopy(path)) {
         st::selectDatabase(kStore);
-        ui::showMessageBox("无法打开联系人分组的临时表，请点击“全部”查看所有联系人。", ui::kMbIconError, "错误！");
+        ui::showMessageBox("无法打开联系人分组的临时表，请点击“全部”查看所有联系人。", ui::kMbIconError,
+                           "错误！");
         return;
     }
     std::vector<Origin> origins;
     bool complete = true;
     for (const char* initial : initials) {
         const std::string wanted = initial;
-        complete = st::appendRecordsFrom(kStore, [&] {
-            const std::string name = fieldText(kName);
-            if (runtime::getPinyinInitial(runtime::getLeftText(name, 2), 1) != wanted) return false;
-            origins.push_back(currentOrigin());
-            return true;
-        }) && complete;
+        complete = st::appendRecordsFrom(
+                       kStore,
+                       [&] {
+                           const std::string name = fieldText(kName);
+                           if (runtime::getPinyinInitial(runtime::getLeftText(name, 2), 1) != wanted)
+                               return false;
+                           origins.push_back(currentOrigin());
+                           return true;
+                       }) &&
+                   complete;
     }
     if (!complete || st::getRecordCount() != static_cast<int>(origins.size())) {
         origins.clear();
@@ -212,8 +217,8 @@ void followDeletion(int record) {
 
 // After `row` of the group at `path` was deleted together with its `record` of lxr35.
 void forgetDeleted(const std::string& path, int row, int record) {
-    if (auto found = traces().find(path); found != traces().end() && row >= 1 &&
-                                          row <= static_cast<int>(found->second.size())) {
+    if (auto found = traces().find(path);
+        found != traces().end() && row >= 1 && row <= static_cast<int>(found->second.size())) {
         found->second.erase(found->second.begin() + (row - 1));
     }
     followDeletion(record);
@@ -247,7 +252,8 @@ std::vector<Origin> editedRows(const std::string& path) {
     for (int row = 1; row <= copy->recordCount(); ++row) {
         const Origin& origin = found->second[row - 1];
         // `record` carries the group's row here.
-        Origin now{row, groupText(*copy, row, kName), groupText(*copy, row, kPhone), groupText(*copy, row, kRemark)};
+        Origin now{row, groupText(*copy, row, kName), groupText(*copy, row, kPhone),
+                   groupText(*copy, row, kRemark)};
         if (now.name != origin.name || now.phone != origin.phone || now.remark != origin.remark) {
             edited.push_back(std::move(now));
         }
@@ -259,7 +265,8 @@ std::vector<Origin> editedRows(const std::string& path) {
 void restoreRow(const std::string& path, int row) {
     st::Table* copy = st::findOpenTable(path);
     auto found = traces().find(path);
-    if (copy == nullptr || found == traces().end() || row < 1 || row > static_cast<int>(found->second.size())) return;
+    if (copy == nullptr || found == traces().end() || row < 1 || row > static_cast<int>(found->second.size()))
+        return;
     const Origin& origin = found->second[row - 1];
     ChangingGroup changing;
     if (groupText(*copy, row, kName) != origin.name) writeGroupText(*copy, row, kName, origin.name);
@@ -285,8 +292,8 @@ void onGroupEdited(const std::string& path, const Origin& typed) {
         }
     }
     restoreRow(path, row);
-    ui::showMessageBox("该行无法对应到联系人库中的记录，修改没有保存，请点击“全部”按钮后再修改。", ui::kMbIconInfo,
-                       "信息！");
+    ui::showMessageBox("该行无法对应到联系人库中的记录，修改没有保存，请点击“全部”按钮后再修改。",
+                       ui::kMbIconInfo, "信息！");
     // The view may commit the same cell again while the message is up.
     restoreRow(path, row);
 }

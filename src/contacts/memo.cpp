@@ -40,9 +40,10 @@ void onMemoTextChanged() {
     const bool stored = store::writeField(kMemoField, store::Value{ui::getText(kMainWindow, kMemoBox)});
     if (!stored && reason.empty()) reason = store::lastError();
     if (!stored && !memoWriteFailing) {
-        ui::showMessageBox("备忘便签未能写入：" + reason +
-                               "\r\n框中的文字没有丢失，问题排除后再改动一下即可重新保存；在此之前请勿离开本页。",
-                           0x10, "错误！");
+        ui::showMessageBox(
+            "备忘便签未能写入：" + reason +
+                "\r\n框中的文字没有丢失，问题排除后再改动一下即可重新保存；在此之前请勿离开本页。",
+            0x10, "错误！");
     }
     memoWriteFailing = !stored;
 }

@@ -33,6 +33,8 @@ void freeProgramGlobals() {
     wipe(minimiseMode);
 }
 
-std::string programPath(std::string_view relative) { return runtime::getRunDirectory() + std::string(relative); }
+std::string programPath(std::string_view relative) {
+    return runtime::getRunDirectory() + std::string(relative);
+}
 
 }  // namespace core

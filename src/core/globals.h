@@ -10,16 +10,16 @@
 
 namespace core {
 
-extern runtime::DateTime weekViewCentreDate;   // the calendar's date when the week view was last rebuilt
-extern std::string databasePassword;           // the password given on the settings page
-extern int hotkeyModifiers;                    // 1 Ctrl | 2 Shift | 4 Alt
-extern int hotkeyKeyCode;                      // virtual-key code
+extern runtime::DateTime weekViewCentreDate;  // the calendar's date when the week view was last rebuilt
+extern std::string databasePassword;          // the password given on the settings page
+extern int hotkeyModifiers;                   // 1 Ctrl | 2 Shift | 4 Alt
+extern int hotkeyKeyCode;                     // virtual-key code
 extern std::string hotkeyDisplayText;
 extern runtime::DateTime periodicItemStartDate;
 extern int hotkeyId;
-extern bool encryptedFlag;                     // whether the store files were protected at start
-extern std::string startupPassword;            // typed at start-up, kept for the program's life
-extern std::string minimiseMode;               // "0" tray icon, anything else the top-edge bar
+extern bool encryptedFlag;           // whether the store files were protected at start
+extern std::string startupPassword;  // typed at start-up, kept for the program's life
+extern std::string minimiseMode;     // "0" tray icon, anything else the top-edge bar
 
 // The end routine: wipes and frees the text globals.
 void freeProgramGlobals();

@@ -25,7 +25,8 @@ constexpr const char* kStoreNames[] = {"rz35", "tx35", "bw35", "lxr35"};
 
 // The six files in the order they are written; a missing companion is written next to an
 // existing table file, and an existing file is never touched, whatever its content.
-constexpr const char* kDataFiles[] = {"rz35.edb", "rz35.edt", "tx35.edb", "bw35.edb", "bw35.edt", "lxr35.edb"};
+constexpr const char* kDataFiles[] = {"rz35.edb", "rz35.edt", "tx35.edb",
+                                      "bw35.edb", "bw35.edt", "lxr35.edb"};
 
 struct Provider {
     const char* store;
@@ -87,7 +88,7 @@ std::string fileName(const std::string& path) { return path.substr(path.rfind('/
 
 // Anything under that name, a link included; -1 for nothing, else its size.
 long long sizeAt(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 bool pathExists(const std::string& path) { return sizeAt(path) >= 0; }
@@ -189,8 +190,8 @@ void replaceDamaged(std::size_t i, const Failure& failure, std::optional<std::st
     const std::string aside = moveAside(failure.file, "damaged");
     if (aside.empty()) endAfter("数据库打开失败！\n" + failure.reason, ui::kMbIconError, "错误！");
     const DataFile& meaning = meaningOf(file);
-    start.notes.push_back(storeLabel(store) + "：已损坏的" + meaning.what + " " + file + " 已改名保存为：" + aside +
-                          "；换上了新建的空白文件：" + meaning.blankMeans + "。");
+    start.notes.push_back(storeLabel(store) + "：已损坏的" + meaning.what + " " + file + " 已改名保存为：" +
+                          aside + "；换上了新建的空白文件：" + meaning.blankMeans + "。");
     // A new table file makes the old companion useless: writeMissing moves it aside first.
     writeMissing(std::string(store.store) + ".edb");
     if (isDataFile(std::string(store.store) + ".edt")) writeMissing(std::string(store.store) + ".edt");
@@ -237,7 +238,8 @@ void openStores(std::optional<std::string_view> password) {
     for (std::size_t i = 0; i < std::size(kProviders); ++i) {
         const Failure& f = failures[i];
         if (f.why == st::OpenFailure::None) continue;
-        if (f.why != st::OpenFailure::Damaged) endAfter("数据库打开失败！\n" + f.reason, ui::kMbIconError, "错误！");
+        if (f.why != st::OpenFailure::Damaged)
+            endAfter("数据库打开失败！\n" + f.reason, ui::kMbIconError, "错误！");
         damagedList += "\n" + storeLabel(kProviders[i]) + "：" + f.reason;
     }
     if (!damagedList.empty()) {
@@ -332,10 +334,11 @@ void openTablesOfMixedProtection() {
         std::string& list = start.protectedFile[i] ? sealed : open;
         list += (list.empty() ? "" : "、") + storeLabel(kProviders[i]);
     }
-    ui::showMessageBox("各数据库的加密状态不一致：\n已加密：" + sealed + "\n未加密：" + open +
-                           "\n这通常是更改密码时程序被中断所致。数据已全部打开；请在设置页勾选“为数据库加密”，"
-                           "为全部数据库重新设置密码。",
-                       ui::kMbIconWarning, "警告！");
+    ui::showMessageBox(
+        "各数据库的加密状态不一致：\n已加密：" + sealed + "\n未加密：" + open +
+            "\n这通常是更改密码时程序被中断所致。数据已全部打开；请在设置页勾选“为数据库加密”，"
+            "为全部数据库重新设置密码。",
+        ui::kMbIconWarning, "警告！");
 }
 
 void openTablesWithPassword() {

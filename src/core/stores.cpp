@@ -28,7 +28,8 @@ const Schema& memoSchema() {
 }
 
 const Schema& contactSchema() {
-    static const Schema s{{"姓名", FieldType::Text, 10}, {"电话", FieldType::Text, 15}, {"备注", FieldType::Text, 100}};
+    static const Schema s{
+        {"姓名", FieldType::Text, 10}, {"电话", FieldType::Text, 15}, {"备注", FieldType::Text, 100}};
     return s;
 }
 

@@ -19,10 +19,11 @@ inline constexpr const char* kContactStore = "lxr35";
 
 using Schema = std::vector<runtime::store::FieldDef>;
 
-const Schema& diarySchema();         // rz35: 日期 DateTime, 日志 Memo
-const Schema& periodicItemSchema();  // tx35: 初始日期 DateTime, 循环周期 Integer, 循环单位 Text 2, 提醒内容 Text 100
-const Schema& memoSchema();          // bw35: bw Memo
-const Schema& contactSchema();       // lxr35: 姓名 Text 10, 电话 Text 15, 备注 Text 100
+const Schema& diarySchema();  // rz35: 日期 DateTime, 日志 Memo
+const Schema&
+periodicItemSchema();  // tx35: 初始日期 DateTime, 循环周期 Integer, 循环单位 Text 2, 提醒内容 Text 100
+const Schema& memoSchema();     // bw35: bw Memo
+const Schema& contactSchema();  // lxr35: 姓名 Text 10, 电话 Text 15, 备注 Text 100
 
 // The schema of a store by its name ("rz35", "tx35", "bw35", "lxr35"); null for any other.
 const Schema* schemaOf(std::string_view storeName);

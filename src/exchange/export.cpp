@@ -124,10 +124,12 @@ void rescueTemporaryExportWorkbooks() {
     if (temporary.empty()) return;
     std::error_code error;
     std::vector<fs::path> found;
-    for (fs::directory_iterator it(fs::path(temporary), error), end; !error && it != end; it.increment(error)) {
+    for (fs::directory_iterator it(fs::path(temporary), error), end; !error && it != end;
+         it.increment(error)) {
         const std::string name = it->path().filename().string();
         std::error_code fileError;
-        if (name.rfind(kWorkbookPrefix, 0) == 0 && it->path().extension() == ".xlsx" && it->is_regular_file(fileError)) {
+        if (name.rfind(kWorkbookPrefix, 0) == 0 && it->path().extension() == ".xlsx" &&
+            it->is_regular_file(fileError)) {
             found.push_back(it->path());
         }
     }
@@ -281,24 +283,22 @@ void exportAllTables() {
         for (int k = 1; k <= n; ++k) {
             const int r = k + 1;
             switch (section.sheet) {
-            case 1:
-                writeCell(row("a", r), runtime::dateTimeToText(st::valueDate(st::readField("日期"))));
-                writeCell(row("b", r), text("日志"));
-                break;
-            case 2:
-                writeCell(row("a", r), runtime::dateTimeToText(st::valueDate(st::readField("初始日期"))));
-                writeCell(row("b", r), runtime::toText(st::valueInt(st::readField("循环周期"))));
-                writeCell(row("c", r), text("循环单位"));
-                writeCell(row("d", r), text("提醒内容"));
-                break;
-            case 3:
-                writeCell(row("a", r), text("bw"));
-                break;
-            default:
-                writeCell(row("a", r), text("姓名"));
-                writeCell(row("b", r), text("电话"));
-                writeCell(row("c", r), text("备注"));
-                break;
+                case 1:
+                    writeCell(row("a", r), runtime::dateTimeToText(st::valueDate(st::readField("日期"))));
+                    writeCell(row("b", r), text("日志"));
+                    break;
+                case 2:
+                    writeCell(row("a", r), runtime::dateTimeToText(st::valueDate(st::readField("初始日期"))));
+                    writeCell(row("b", r), runtime::toText(st::valueInt(st::readField("循环周期"))));
+                    writeCell(row("c", r), text("循环单位"));
+                    writeCell(row("d", r), text("提醒内容"));
+                    break;
+                case 3: writeCell(row("a", r), text("bw")); break;
+                default:
+                    writeCell(row("a", r), text("姓名"));
+                    writeCell(row("b", r), text("电话"));
+                    writeCell(row("c", r), text("备注"));
+                    break;
             }
             st::skipRecords();
         }
@@ -310,7 +310,8 @@ namespace {
 
 std::string cutCellsNote(int cutCells) {
     return "其中" + runtime::toText(cutCells) +
-           "个单元格的内容超过了Excel单元格的上限（32767个字符），工作簿中只保存了前面的部分；数据库中的内容完整无缺。";
+           "个单元格的内容超过了Excel单元格的上限（32767个字符），工作簿中只保存了前面的部分；数据库中的内容"
+           "完整无缺。";
 }
 
 // The folder of the workbook the user saved last through the save dialog, proposed next time.
@@ -325,7 +326,8 @@ bool saveWorkbookAt(const ExportSpreadsheet& s, const std::string& path, int& cu
     const sheet::SaveResult saved = path.empty() ? sheet::SaveResult{false, "文件夹中同名的工作簿太多。", 0}
                                                  : sheet::saveWorkbook(*s.book, path);
     if (!saved.ok) {
-        ui::showMessageBox("导出失败，数据库中的数据没有任何改动。\n" + saved.message, ui::kMbIconError, "错误！");
+        ui::showMessageBox("导出失败，数据库中的数据没有任何改动。\n" + saved.message, ui::kMbIconError,
+                           "错误！");
         return false;
     }
     runtime::makeFilePrivate(path);
@@ -355,7 +357,8 @@ void saveExportWorkbook() {
     }
     std::string path;
     const std::string proposed = lastChosenFolder().empty() ? exportFolder() : lastChosenFolder();
-    if (!ui::showSaveFileDialog("保存导出的数据", proposed, s.caption + ".xlsx", "Excel工作簿（*.xlsx）|*.xlsx", path)) {
+    if (!ui::showSaveFileDialog("保存导出的数据", proposed, s.caption + ".xlsx",
+                                "Excel工作簿（*.xlsx）|*.xlsx", path)) {
         return;
     }
     lastChosenFolder() = std::filesystem::path(path).parent_path().string();

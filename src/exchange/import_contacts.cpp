@@ -101,7 +101,8 @@ void onImportWindowDestroy() {
 void onChooseExcelFile() {
     if (ui::showCommonDialog(kWindow, kFileDialog)) {
         const ui::Value chosen = ui::getProperty(kWindow, kFileDialog, "fileName");
-        if (const std::string* path = std::get_if<std::string>(&chosen)) ui::setText(kWindow, kPathBox, *path);
+        if (const std::string* path = std::get_if<std::string>(&chosen))
+            ui::setText(kWindow, kPathBox, *path);
     }
     ImportSpreadsheet& s = spreadsheet();
     s.book = std::make_unique<sheet::Workbook>(1);
@@ -119,7 +120,8 @@ void onChooseExcelFile() {
             s.book = std::move(book);
             opened = true;
         } else {
-            ui::showMessageBox("无法读取这个Excel文件：\n" + path + "\n" + read.message, ui::kMbIconError, "错误！");
+            ui::showMessageBox("无法读取这个Excel文件：\n" + path + "\n" + read.message, ui::kMbIconError,
+                               "错误！");
         }
     }
     sheet::Workbook& b = *s.book;
@@ -223,27 +225,29 @@ void onStartImport() {
         runtime::sleepMilliseconds(200);
     }
     switch (outcome) {
-    case Outcome::ConnectFailed:
-        break;
-    // Nothing came over from a workbook without a sheet1 or without data rows: the user is told
-    // why, and no success is claimed.
-    case Outcome::NoSheet1:
-        ui::showMessageBox("这个Excel工作簿中没有名为sheet1的工作表，没有导入任何联系人。", ui::kMbIconInfo);
-        break;
-    case Outcome::NoRows:
-        ui::showMessageBox("sheet1工作表的标题行下面没有数据，没有导入任何联系人。", ui::kMbIconInfo);
-        break;
-    case Outcome::StoreFailed:
-        ui::showMessageBox("导入失败，联系人数据库没有任何改动。\n" + storeError, ui::kMbIconError, "错误！");
-        break;
-    case Outcome::Imported:
-        if (!unknownHeaders.empty()) {
-            std::string names;
-            for (const std::string& h : unknownHeaders) names += (names.empty() ? "“" : "、“") + h + "”";
-            ui::showMessageBox("勾选的列" + names + "没有同名的联系人字段，这些列的数据没有导入。", ui::kMbIconInfo);
-        }
-        ui::showMessageBox("导入成功！", ui::kMbOkCancel);
-        break;
+        case Outcome::ConnectFailed: break;
+        // Nothing came over from a workbook without a sheet1 or without data rows: the user is told
+        // why, and no success is claimed.
+        case Outcome::NoSheet1:
+            ui::showMessageBox("这个Excel工作簿中没有名为sheet1的工作表，没有导入任何联系人。",
+                               ui::kMbIconInfo);
+            break;
+        case Outcome::NoRows:
+            ui::showMessageBox("sheet1工作表的标题行下面没有数据，没有导入任何联系人。", ui::kMbIconInfo);
+            break;
+        case Outcome::StoreFailed:
+            ui::showMessageBox("导入失败，联系人数据库没有任何改动。\n" + storeError, ui::kMbIconError,
+                               "错误！");
+            break;
+        case Outcome::Imported:
+            if (!unknownHeaders.empty()) {
+                std::string names;
+                for (const std::string& h : unknownHeaders) names += (names.empty() ? "“" : "、“") + h + "”";
+                ui::showMessageBox("勾选的列" + names + "没有同名的联系人字段，这些列的数据没有导入。",
+                                   ui::kMbIconInfo);
+            }
+            ui::showMessageBox("导入成功！", ui::kMbOkCancel);
+            break;
     }
     ui::destroyUnit(kWindow);
 }

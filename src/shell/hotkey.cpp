@@ -14,8 +14,8 @@ namespace {
 
 constexpr const char* kMain = "MainWindow";
 
-const char* const kStatePrefixes[] = {"",         "Ctrl + ",        "Shift + ",        "Ctrl + Shift + ",
-                                      "Alt + ",   "Ctrl + Alt + ",  "Shift + Alt + ",  "Ctrl + Shift + Alt + "};
+const char* const kStatePrefixes[] = {"",       "Ctrl + ",       "Shift + ",       "Ctrl + Shift + ",
+                                      "Alt + ", "Ctrl + Alt + ", "Shift + Alt + ", "Ctrl + Shift + Alt + "};
 
 // A modifier key going down by itself shows the prefix of what it adds to the held ones, for
 // exactly these pairs; any other pair keeps the prefix of the held modifiers.
@@ -25,8 +25,10 @@ struct ModifierKey {
     const char* prefix;
 };
 constexpr ModifierKey kModifierKeys[] = {
-    {17, 0, "Ctrl + "}, {17, 2, "Ctrl + Shift + "}, {17, 4, "Ctrl + Alt + "}, {17, 6, "Ctrl + Shift + Alt + "},
-    {16, 0, "Shift + "}, {16, 4, "Shift + Alt + "}, {18, 0, "Alt + "},
+    {17, 0, "Ctrl + "},       {17, 2, "Ctrl + Shift + "},
+    {17, 4, "Ctrl + Alt + "}, {17, 6, "Ctrl + Shift + Alt + "},
+    {16, 0, "Shift + "},      {16, 4, "Shift + Alt + "},
+    {18, 0, "Alt + "},
 };
 
 bool endsInSpace(const std::string& text) { return !text.empty() && text.back() == ' '; }
@@ -39,7 +41,8 @@ std::string hotkeyKeyName(int code) {
         static const char* const kArrows[] = {"←", "↑", "→", "↓"};
         return kArrows[code - 37];
     }
-    if ((code >= 48 && code <= 57) || (code >= 65 && code <= 90)) return std::string(1, static_cast<char>(code));
+    if ((code >= 48 && code <= 57) || (code >= 65 && code <= 90))
+        return std::string(1, static_cast<char>(code));
     if (code >= 112 && code <= 123) return "F" + runtime::toText(code - 111);
     switch (code) {
         case 106: return "*";
@@ -97,7 +100,8 @@ void onRegisterHotkey() {
         ui::registerGlobalHotkey(ui::getWindowHandle(kMain), ui::getWindowHandle(kMain, "标签_热键反馈1"),
                                  core::hotkeyModifiers, core::hotkeyKeyCode);
     if (core::hotkeyId != 0) {
-        ui::showMessageBox("热键：‘" + ui::getText(kMain, "编辑框_热键1") + "’注册成功！", ui::kMbIconInfo, "信息：");
+        ui::showMessageBox("热键：‘" + ui::getText(kMain, "编辑框_热键1") + "’注册成功！", ui::kMbIconInfo,
+                           "信息：");
     }
     writeSetting("全局热键", "呼出热键", ui::getText(kMain, "编辑框_热键1"));
 }

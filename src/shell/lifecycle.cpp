@@ -125,7 +125,8 @@ void onMainWindowDestroy() {
 
 void bindShellHandlers() {
     ui::bindHandler("onMainWindowCreated", std::function<void()>(onMainWindowCreated));
-    ui::bindHandler("onMainWindowCloseRequest", ui::Handler([](const ui::EventArgs&) { return onMainWindowCloseRequest(); }));
+    ui::bindHandler("onMainWindowCloseRequest",
+                    ui::Handler([](const ui::EventArgs&) { return onMainWindowCloseRequest(); }));
     ui::bindHandler("onTrayMenuExit", std::function<void()>(onTrayMenuExit));
     ui::bindHandler("onMainWindowDestroy", std::function<void()>(onMainWindowDestroy));
     bindSettingsHandlers();

@@ -73,7 +73,8 @@ void changePicture(const TitlePicture& p) {
         ui::showMessageBox("复制图片文件失败！", ui::kMbOk);
         return;
     }
-    std::string name = runtime::getRightText(chosen, runtime::getTextLength(chosen) - runtime::findTextReverse(chosen, "/"));
+    std::string name =
+        runtime::getRightText(chosen, runtime::getTextLength(chosen) - runtime::findTextReverse(chosen, "/"));
     writeSetting("标题图片", p.key, name);
     // Read back rather than taken from memory: what shows now is what the next start shows.
     showPicture(p, readSetting("标题图片", p.key));
@@ -103,7 +104,8 @@ void writeMissingDefaultPictures() {
 
 void showTitlePictures() {
     std::string names[4];
-    for (int i = 0; i < 4; ++i) names[i] = readSetting("标题图片", kTitlePictures[i].key, kTitlePictures[i].defaultFile);
+    for (int i = 0; i < 4; ++i)
+        names[i] = readSetting("标题图片", kTitlePictures[i].key, kTitlePictures[i].defaultFile);
     for (int i = 0; i < 4; ++i) showPicture(kTitlePictures[i], names[i]);
 }
 

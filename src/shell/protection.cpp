@@ -21,8 +21,10 @@ struct StoreProvider {
     const char* store;
     const char* provider;  // empty: the memo store has no table view
 };
-constexpr StoreProvider kStores[] = {
-    {"rz35", "数据库提供者_日志"}, {"tx35", "数据库提供者_事项"}, {"bw35", ""}, {"lxr35", "数据库提供者_联系人"}};
+constexpr StoreProvider kStores[] = {{"rz35", "数据库提供者_日志"},
+                                     {"tx35", "数据库提供者_事项"},
+                                     {"bw35", ""},
+                                     {"lxr35", "数据库提供者_联系人"}};
 
 // The stores change their password in one all-or-nothing step: the next start asks the diary
 // file alone, so stores left some protected and some not would lock the user out.

@@ -24,7 +24,8 @@ void applyZoom() {
 
 void applyRowHeight() {
     for (int row = 1; row <= 7; ++row) {
-        ui::setGridRowHeight(kMain, "高级表格_周历", row, runtime::toHeldInteger(ui::getText(kMain, "编辑框3")));
+        ui::setGridRowHeight(kMain, "高级表格_周历", row,
+                             runtime::toHeldInteger(ui::getText(kMain, "编辑框3")));
     }
 }
 
@@ -66,7 +67,8 @@ void loadSettings() {
         int page;
         const char* radio;
     };
-    static constexpr Page kPages[] = {{"0", 0, "单选框_日志"}, {"1", 1, "单选框_总览"}, {"2", 2, "单选框_便签"}};
+    static constexpr Page kPages[] = {
+        {"0", 0, "单选框_日志"}, {"1", 1, "单选框_总览"}, {"2", 2, "单选框_便签"}};
     int page = 3;
     const char* radio = "单选框_联系人";
     for (const Page& p : kPages) {

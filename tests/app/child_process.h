@@ -16,7 +16,7 @@
 namespace shelltest {
 
 class ChildProcess {
-  public:
+public:
     using Environment = std::vector<std::pair<std::string, std::string>>;
 
     ChildProcess() = default;
@@ -67,7 +67,7 @@ class ChildProcess {
         }
     }
 
-  private:
+private:
     pid_t pid_ = -1;
     int status_ = 0;
     bool exited_ = false;

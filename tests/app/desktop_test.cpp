@@ -82,7 +82,8 @@ struct Layout {
     }
     // A day cell of the month calendar on today's page that is not today.
     QPoint otherDay() const {
-        auto* calendar = runtime::ui::findWindowWidget("MainWindow")->findChild<runtime::ui::widgets::MonthCalendar*>();
+        auto* calendar =
+            runtime::ui::findWindowWidget("MainWindow")->findChild<runtime::ui::widgets::MonthCalendar*>();
         const QDate today = QDate::currentDate();
         calendar->setDate(runtime::makeDate(today.year(), today.month(), today.day()));
         const int row = calendar->cellDate(0, 0) == today ? 5 : 0;
@@ -114,7 +115,8 @@ protected:
         program_.end();
         if (!folder_.empty()) {
             EXPECT_TRUE(running || program_.exitedWith(0))
-                << "the program died: " << program_.describe() << "\n" << readWhole(folder_ + "/stderr.log");
+                << "the program died: " << program_.describe() << "\n"
+                << readWhole(folder_ + "/stderr.log");
             const std::string err = readWhole(folder_ + "/stderr.log");
             EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
             EXPECT_EQ(err.find("runtime error"), std::string::npos) << err;
@@ -146,12 +148,16 @@ protected:
                                                  {"QUILLARBOR_DIALOG_ANSWERS", answers}};
         if (!inputs.empty()) environment.push_back({"QUILLARBOR_DIALOG_INPUTS", inputs});
         ASSERT_TRUE(program_.start(folder_ + "/quillarbor", environment, folder_ + "/stderr.log"));
-        ASSERT_TRUE(waitUntil([&] { return (main_ = client(kMainCaption)) && viewable(main_) && active() == main_; }))
-            << "no main window: " << program_.describe();
+        ASSERT_TRUE(waitUntil([&] {
+            return (main_ = client(kMainCaption)) && viewable(main_) && active() == main_;
+        })) << "no main window: "
+            << program_.describe();
         watch(main_);
     }
 
-    void waitForExit() { waitUntil([&] { return !program_.running(); }); }
+    void waitForExit() {
+        waitUntil([&] { return !program_.running(); });
+    }
 
     // Polls until the condition holds; false at the test's deadline, or at once when the
     // program has died.
@@ -183,8 +189,8 @@ protected:
         unsigned long count = 0, after = 0;
         unsigned char* data = nullptr;
         std::vector<unsigned long> out;
-        if (XGetWindowProperty(d_, w, XInternAtom(d_, name, False), 0, 4096, False, type, &actual, &format, &count,
-                               &after, &data) == Success &&
+        if (XGetWindowProperty(d_, w, XInternAtom(d_, name, False), 0, 4096, False, type, &actual, &format,
+                               &count, &after, &data) == Success &&
             data && format == 32) {
             auto* values = reinterpret_cast<unsigned long*>(data);
             out.assign(values, values + count);
@@ -203,7 +209,8 @@ protected:
         unsigned char* data = nullptr;
         std::string out;
         if (XGetWindowProperty(d_, w, XInternAtom(d_, "_NET_WM_NAME", False), 0, 1024, False,
-                               XInternAtom(d_, "UTF8_STRING", False), &actual, &format, &count, &after, &data) == Success &&
+                               XInternAtom(d_, "UTF8_STRING", False), &actual, &format, &count, &after,
+                               &data) == Success &&
             data)
             out.assign(reinterpret_cast<char*>(data), count);
         if (data) XFree(data);
@@ -265,7 +272,9 @@ protected:
         unmanaged(root_, stacking(), found);
         for (const auto& [w, top] : found) {
             XWindowAttributes a;
-            if (top == onRoot && XGetWindowAttributes(d_, w, &a) && a.width >= minWidth && a.width <= maxWidth) return w;
+            if (top == onRoot && XGetWindowAttributes(d_, w, &a) && a.width >= minWidth &&
+                a.width <= maxWidth)
+                return w;
         }
         return 0;
     }
@@ -371,14 +380,17 @@ protected:
         XImage* image = XGetImage(d_, main_, r.x(), r.y(), static_cast<unsigned>(r.width()),
                                   static_cast<unsigned>(r.height()), AllPlanes, ZPixmap);
         if (!image) return 0;
-        const std::string_view pixels(image->data, static_cast<size_t>(image->bytes_per_line) * image->height);
+        const std::string_view pixels(image->data,
+                                      static_cast<size_t>(image->bytes_per_line) * image->height);
         const size_t hash = std::hash<std::string_view>{}(pixels);
         XDestroyImage(image);
         return hash;
     }
     std::string dialogLog() { return readWhole(folder_ + "/dialogs.log"); }
     QPoint control(std::string_view name) { return onScreen(main_, layout_.centreOf(name)); }
-    QPoint tab(std::string_view tabControl, int page) { return onScreen(main_, layout_.tab(tabControl, page)); }
+    QPoint tab(std::string_view tabControl, int page) {
+        return onScreen(main_, layout_.tab(tabControl, page));
+    }
 
     Display* d_ = nullptr;
     Window root_ = 0;
@@ -421,12 +433,14 @@ protected:
              [&] {
                  openNewItemWindow();
                  Window added = 0;
-                 ASSERT_TRUE(waitUntil([&] { return (added = client("周期性事项：")) && active() == added; }));
+                 ASSERT_TRUE(
+                     waitUntil([&] { return (added = client("周期性事项：")) && active() == added; }));
                  type("1");  // the period box has the focus
                  click(inDialog(added, "NewPeriodicItemWindow", "编辑框提醒内容"));
                  type("x");
                  click(inDialog(added, "NewPeriodicItemWindow", "按钮周期事项确定"));
-                 ASSERT_TRUE(waitUntil([&] { return !client("周期性事项："); })) << "the item was not added: " << dialogLog();
+                 ASSERT_TRUE(waitUntil([&] { return !client("周期性事项："); }))
+                     << "the item was not added: " << dialogLog();
                  doubleClick(onScreen(main_, layout_.firstLine("列表框_周期事项")));
              }},
         };
@@ -436,7 +450,8 @@ protected:
     Window open(const Opening& o) {
         o.open();
         Window dialog = 0;
-        EXPECT_TRUE(waitUntil([&] { return (dialog = client(o.caption)) && inFront(dialog); })) << program_.describe();
+        EXPECT_TRUE(waitUntil([&] { return (dialog = client(o.caption)) && inFront(dialog); }))
+            << program_.describe();
         Window owner = 0;
         EXPECT_TRUE(XGetTransientForHint(d_, dialog, &owner) && owner == main_)
             << "the dialog's owner is " << owner << ", not the main window " << main_;
@@ -450,20 +465,23 @@ protected:
         for (Window w : {main_, dialog}) {
             unmapped_.clear();
             iconify(w);
-            EXPECT_TRUE(waitUntil([&] { return unmapped_.count(main_) && inFront(dialog) && noWayBackShown(); }))
-                << (w == main_ ? "the main window" : "the dialog") << " was minimised: main "
-                << (viewable(main_) ? "mapped" : "unmapped") << ", dialog " << (viewable(dialog) ? "mapped" : "unmapped");
+            EXPECT_TRUE(waitUntil([&] {
+                return unmapped_.count(main_) && inFront(dialog) && noWayBackShown();
+            })) << (w == main_ ? "the main window" : "the dialog")
+                << " was minimised: main " << (viewable(main_) ? "mapped" : "unmapped") << ", dialog "
+                << (viewable(dialog) ? "mapped" : "unmapped");
         }
     }
 
     // The hotkey hides the main window with its dialog; `wayBack` brings both back.
-    void hideAndComeBack(Window dialog, const std::function<bool()>& wayBackShown, const std::function<void()>& wayBack,
-                         const char* what) {
+    void hideAndComeBack(Window dialog, const std::function<bool()>& wayBackShown,
+                         const std::function<void()>& wayBack, const char* what) {
         hotkey();
         ASSERT_TRUE(waitUntil([&] { return !viewable(main_) && !viewable(dialog) && wayBackShown(); }))
             << "the hotkey did not hide both windows";
         wayBack();
-        EXPECT_TRUE(waitUntil([&] { return inFront(dialog) && !wayBackShown(); })) << what << " did not bring both back";
+        EXPECT_TRUE(waitUntil([&] { return inFront(dialog) && !wayBackShown(); }))
+            << what << " did not bring both back";
     }
 
     // A click on the disabled owner: the window manager makes it active, and the dialog comes
@@ -505,8 +523,10 @@ TEST_F(X11Desktop, TrayIconClickAndItsMenuRestoreTheWindowAndItsMenuQuits) {
 
     for (int i = 0; i < 20; ++i) {
         ASSERT_TRUE(minimiseToTray()) << "round " << i;
-        ASSERT_TRUE(chooseFromMenu(centre(trayIcon()), 3, "托盘菜单", "恢复窗口")) << "round " << i << ": no menu";
-        ASSERT_TRUE(waitUntil([&] { return viewable(main_) && !trayIcon(); })) << "round " << i << ": not restored";
+        ASSERT_TRUE(chooseFromMenu(centre(trayIcon()), 3, "托盘菜单", "恢复窗口"))
+            << "round " << i << ": no menu";
+        ASSERT_TRUE(waitUntil([&] { return viewable(main_) && !trayIcon(); }))
+            << "round " << i << ": not restored";
     }
 
     ASSERT_TRUE(minimiseToTray());
@@ -520,7 +540,8 @@ TEST_F(X11Desktop, TopEdgeBarAndHotkeyBringTheWindowBack) {
     start(std::string("[最小化方式]\n最小化方式=1\n") + kHotkeySettings);
     iconify(main_);
     Window bar = 0;
-    ASSERT_TRUE(waitUntil([&] { return !viewable(main_) && (bar = this->bar()) && viewable(bar); })) << "no bar";
+    ASSERT_TRUE(waitUntil([&] { return !viewable(main_) && (bar = this->bar()) && viewable(bar); }))
+        << "no bar";
     EXPECT_EQ(centre(bar), QPoint(800 + 190, 2));
     // No taskbar or pager lists it.
     EXPECT_TRUE(hasState(bar, "_NET_WM_STATE_SKIP_TASKBAR"));
@@ -534,7 +555,8 @@ TEST_F(X11Desktop, TopEdgeBarAndHotkeyBringTheWindowBack) {
     hotkey();
     ASSERT_TRUE(waitUntil([&] { return viewable(main_) && !viewable(bar); })) << "the hotkey did not restore";
     hotkey();
-    ASSERT_TRUE(waitUntil([&] { return !viewable(main_) && viewable(bar); })) << "the hotkey did not minimise";
+    ASSERT_TRUE(waitUntil([&] { return !viewable(main_) && viewable(bar); }))
+        << "the hotkey did not minimise";
     hotkey();
     EXPECT_TRUE(waitUntil([&] { return viewable(main_) && !viewable(bar); }));
 }
@@ -552,13 +574,16 @@ TEST_F(X11ModalWindows, StayInFrontOfTheirOwnerAndComeBackFromTheTrayWithIt) {
 
         minimiseThroughTheWindowManager(dialog, [&] { return !trayIcon(); });
         const auto iconShown = [&] { return placedTrayIcon() != 0; };
-        hideAndComeBack(dialog, iconShown, [&] { click(centre(trayIcon())); }, "a click on the tray icon");
+        hideAndComeBack(
+            dialog, iconShown, [&] { click(centre(trayIcon())); }, "a click on the tray icon");
         hideAndComeBack(
             dialog, iconShown, [&] { chooseFromMenu(centre(trayIcon()), 3, "托盘菜单", "恢复窗口"); },
             "the tray menu");
-        hideAndComeBack(dialog, iconShown, [&] { hotkey(); }, "the hotkey");
+        hideAndComeBack(
+            dialog, iconShown, [&] { hotkey(); }, "the hotkey");
 
-        EXPECT_EQ(dialogLog().find("确认要退出程序？"), std::string::npos) << "the owner took a close request";
+        EXPECT_EQ(dialogLog().find("确认要退出程序？"), std::string::npos)
+            << "the owner took a close request";
         if (o.form) {
             typeAfterAClickOnTheOwner(dialog, o.form);
         } else {
@@ -582,8 +607,10 @@ TEST_F(X11ModalWindows, ComeBackFromTheTopEdgeBarWithTheirOwner) {
         ASSERT_FALSE(HasFailure());
         const auto barShown = [&] { return bar() && viewable(bar()); };
         minimiseThroughTheWindowManager(dialog, [&] { return !barShown(); });
-        hideAndComeBack(dialog, barShown, [&] { click(centre(bar())); }, "a click on the bar");
-        hideAndComeBack(dialog, barShown, [&] { hotkey(); }, "the hotkey");
+        hideAndComeBack(
+            dialog, barShown, [&] { click(centre(bar())); }, "a click on the bar");
+        hideAndComeBack(
+            dialog, barShown, [&] { hotkey(); }, "the hotkey");
         closeBox(dialog);
         EXPECT_TRUE(waitUntil([&] { return !client(o.caption); })) << "the dialog did not close";
         ASSERT_FALSE(HasFailure());
@@ -602,7 +629,8 @@ TEST_F(X11Desktop, ASecondClickOnASelectedResultLineMovesTheCalendarAgain) {
     const size_t unselected = shot("列表框_日志搜索结果");
     const QPoint line = onScreen(main_, layout_.firstLine("列表框_日志搜索结果"));
     click(line);
-    ASSERT_TRUE(waitUntil([&] { return shot("列表框_日志搜索结果") != unselected; })) << "the line was not selected";
+    ASSERT_TRUE(waitUntil([&] { return shot("列表框_日志搜索结果") != unselected; }))
+        << "the line was not selected";
     const size_t followed = shot("月历");
 
     // Another day on the calendar, the focus back where following a line leaves it.
@@ -692,8 +720,9 @@ TEST_F(X11Desktop, ALetterGroupListsEachContactOnceSessionAfterSession) {
                 contacts[2] = "lee";
             }
             // On disk while the program runs, before it is asked to quit.
-            EXPECT_TRUE(waitUntil(
-                [&] { return madeAnew() && namesIn(groupTable) == expected && namesIn(contactTable) == contacts; }));
+            EXPECT_TRUE(waitUntil([&] {
+                return madeAnew() && namesIn(groupTable) == expected && namesIn(contactTable) == contacts;
+            }));
             closeBox(main_);
             waitForExit();
             ASSERT_TRUE(program_.exitedWith(0)) << program_.describe();

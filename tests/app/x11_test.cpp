@@ -25,7 +25,8 @@ void pressKeys(const std::vector<KeySym>& keys) {
     Display* d = XOpenDisplay(nullptr);
     ASSERT_NE(d, nullptr);
     for (KeySym k : keys) XTestFakeKeyEvent(d, XKeysymToKeycode(d, k), True, CurrentTime);
-    for (auto it = keys.rbegin(); it != keys.rend(); ++it) XTestFakeKeyEvent(d, XKeysymToKeycode(d, *it), False, CurrentTime);
+    for (auto it = keys.rbegin(); it != keys.rend(); ++it)
+        XTestFakeKeyEvent(d, XKeysymToKeycode(d, *it), False, CurrentTime);
     XFlush(d);
     XCloseDisplay(d);
 }
@@ -59,9 +60,12 @@ TEST_F(X11Hotkey, RegisteredCombinationMinimisesAndRestoresTheMainWindow) {
     EXPECT_EQ(messages()[0].text, "热键：‘Ctrl + F9’注册成功！");
 
     pressKeys({XK_Control_L, XK_F9});
-    ASSERT_TRUE(waitFor(deadline, [] { return !ui::getBool(kMain, "", "visible"); })) << "the hotkey did not hide the window";
+    ASSERT_TRUE(waitFor(deadline, [] { return !ui::getBool(kMain, "", "visible"); }))
+        << "the hotkey did not hide the window";
     pressKeys({XK_Control_L, XK_F9});
-    EXPECT_TRUE(waitFor(deadline, [] { return ui::getBool(kMain, "", "visible") && ui::getInt(kMain, "", "windowState") == 0; }));
+    EXPECT_TRUE(waitFor(deadline, [] {
+        return ui::getBool(kMain, "", "visible") && ui::getInt(kMain, "", "windowState") == 0;
+    }));
 
     // A second registration drops the first: its id no longer reaches the program.
     int first = core::hotkeyId;
@@ -74,8 +78,8 @@ QImage screenshot(Display* d, int& distinct) {
     Window root = DefaultRootWindow(d);
     XWindowAttributes attrs;
     XGetWindowAttributes(d, root, &attrs);
-    XImage* shot = XGetImage(d, root, 0, 0, static_cast<unsigned>(attrs.width), static_cast<unsigned>(attrs.height),
-                             AllPlanes, ZPixmap);
+    XImage* shot = XGetImage(d, root, 0, 0, static_cast<unsigned>(attrs.width),
+                             static_cast<unsigned>(attrs.height), AllPlanes, ZPixmap);
     QImage image(attrs.width, attrs.height, QImage::Format_RGB32);
     distinct = 0;
     if (!shot) return image;

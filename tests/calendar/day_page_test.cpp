@@ -198,7 +198,8 @@ protected:
 };
 
 TEST_F(ProtectedDiary, MovingTheCalendarOverFiftyDaysWritesNothing) {
-    for (int d = 0; d < 50; ++d) addDiary(DateTime{at(2024, 2, 1).days + d}, "第" + std::to_string(d) + "天的日记");
+    for (int d = 0; d < 50; ++d)
+        addDiary(DateTime{at(2024, 2, 1).days + d}, "第" + std::to_string(d) + "天的日记");
     startOnToday();
     const int before = qbtest::flushes();
     for (int d = 0; d < 50; ++d) {
@@ -225,16 +226,20 @@ TEST_F(ChoosingDates, WheelMovesOneMonthFromTodayNotFromTheShownDate) {
     ui::setInt(kMain, "选择夹右侧", "page", 2);
     turnWheel(120);
     EXPECT_EQ(ui::getInt(kMain, "选择夹右侧", "page"), 0);
-    EXPECT_EQ(runtime::dateTimeToText(ui::getDate(kMain, "月历"), runtime::DateTextForm::DateOnly), "2024年2月29日");
+    EXPECT_EQ(runtime::dateTimeToText(ui::getDate(kMain, "月历"), runtime::DateTextForm::DateOnly),
+              "2024年2月29日");
     EXPECT_EQ(ui::getText(kMain, "编辑框_本日志"), "leap day");
     EXPECT_EQ(ui::getText(kMain, "分组框_今日志"), "日志-2024年2月29日");
     turnWheel(240);
-    EXPECT_EQ(runtime::dateTimeToText(ui::getDate(kMain, "月历"), runtime::DateTextForm::DateOnly), "2024年2月29日");
+    EXPECT_EQ(runtime::dateTimeToText(ui::getDate(kMain, "月历"), runtime::DateTextForm::DateOnly),
+              "2024年2月29日");
     turnWheel(-120);
-    EXPECT_EQ(runtime::dateTimeToText(ui::getDate(kMain, "月历"), runtime::DateTextForm::DateOnly), "2023年12月31日");
+    EXPECT_EQ(runtime::dateTimeToText(ui::getDate(kMain, "月历"), runtime::DateTextForm::DateOnly),
+              "2023年12月31日");
     choose(at(2024, 5, 1));
     turnWheel(60);  // less than one notch counts as 0, which moves back
-    EXPECT_EQ(runtime::dateTimeToText(ui::getDate(kMain, "月历"), runtime::DateTextForm::DateOnly), "2023年12月31日");
+    EXPECT_EQ(runtime::dateTimeToText(ui::getDate(kMain, "月历"), runtime::DateTextForm::DateOnly),
+              "2023年12月31日");
 }
 
 TEST_F(ChoosingDates, BackToTodayShowsTodayOnPageZero) {

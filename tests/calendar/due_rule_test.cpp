@@ -102,11 +102,13 @@ TEST(DueRuleDays, TimeOfDayOfTheTestedDateIsDropped) {
 
 TEST(DueRuleMonths, StartOnThe31stFallsOnlyInMonthsWithA31st) {
     const PeriodicItem monthly = item(at(2023, 1, 31), 1, "月");
-    for (int month : {1, 3, 5, 7, 8, 10, 12}) EXPECT_TRUE(isPeriodicItemDue(monthly, at(2023, month, 31))) << month;
+    for (int month : {1, 3, 5, 7, 8, 10, 12})
+        EXPECT_TRUE(isPeriodicItemDue(monthly, at(2023, month, 31))) << month;
     for (int month : {2, 4, 6, 9, 11}) {
         const int last = runtime::daysInMonth(2023, month);
         EXPECT_FALSE(isPeriodicItemDue(monthly, at(2023, month, last))) << month;
-        EXPECT_FALSE(isPeriodicItemDue(monthly, runtime::addToDateTime(at(2023, month, last), runtime::DateUnit::Days, 1)))
+        EXPECT_FALSE(isPeriodicItemDue(
+            monthly, runtime::addToDateTime(at(2023, month, last), runtime::DateUnit::Days, 1)))
             << month;
     }
 }
@@ -151,7 +153,8 @@ TEST(DueRulePeriod, NegativePeriodActsAsItsAbsoluteValue) {
         const PeriodicItem positive = item(at(2020, 1, 10), 3, unit);
         for (int offset = -5; offset < 2000; ++offset) {
             const DateTime t = runtime::addToDateTime(at(2020, 1, 10), runtime::DateUnit::Days, offset);
-            ASSERT_EQ(isPeriodicItemDue(negative, t), isPeriodicItemDue(positive, t)) << unit << " " << offset;
+            ASSERT_EQ(isPeriodicItemDue(negative, t), isPeriodicItemDue(positive, t))
+                << unit << " " << offset;
         }
     }
     EXPECT_TRUE(isPeriodicItemDue(item(at(2020, 1, 10), -3, "日"), at(2020, 1, 13)));
@@ -288,7 +291,8 @@ TEST(DueRuleReference, AgreesWithWalkingTheOccurrences) {
             civilOfDayNumber(s.day() + pick(-40, 7300), w.y, w.m, w.d);
         } else if (shape == 1 && (unit == "年" || unit == "月")) {
             // Close to an occurrence by whole months or years, day kept when the month has it.
-            const int64_t months = int64_t{pick(-1, 15)} * magnitude * (unit == "年" ? 12 : 1) + pick(-1, 1) * (pick(0, 3) == 0);
+            const int64_t months =
+                int64_t{pick(-1, 15)} * magnitude * (unit == "年" ? 12 : 1) + pick(-1, 1) * (pick(0, 3) == 0);
             const int64_t index = int64_t{s.y} * 12 + (s.m - 1) + months;
             if (index < 100 * 12 || index >= 10000 * 12) continue;
             w.y = static_cast<int>(index / 12);
@@ -297,7 +301,8 @@ TEST(DueRuleReference, AgreesWithWalkingTheOccurrences) {
         } else {
             // Close to an occurrence by whole days or weeks.
             const int64_t stride = unit == "周" ? 7 * magnitude : magnitude;
-            civilOfDayNumber(s.day() + pick(-1, 60) * stride + pick(-1, 1) * (pick(0, 2) == 0), w.y, w.m, w.d);
+            civilOfDayNumber(s.day() + pick(-1, 60) * stride + pick(-1, 1) * (pick(0, 2) == 0), w.y, w.m,
+                             w.d);
         }
         if (w.y < 100 || w.y > 9999) continue;
         if (pick(0, 2) == 0) w.seconds = pick(0, 86399);

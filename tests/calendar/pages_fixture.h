@@ -79,8 +79,8 @@ inline std::vector<ItemRow> itemRecords() {
     st::Table* t = st::findOpenTable("tx35");
     for (int n = 1; t && n <= t->recordCount(); ++n) {
         EXPECT_FALSE(t->isDeleted(n));
-        out.push_back({st::valueDate(t->read(n, 1)).days, st::valueInt(t->read(n, 2)), st::valueText(t->read(n, 3)),
-                       st::valueText(t->read(n, 4))});
+        out.push_back({st::valueDate(t->read(n, 1)).days, st::valueInt(t->read(n, 2)),
+                       st::valueText(t->read(n, 3)), st::valueText(t->read(n, 4))});
     }
     return out;
 }

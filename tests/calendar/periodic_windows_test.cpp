@@ -36,7 +36,8 @@ TEST_F(PeriodicWindows, AddingRefusesEachMissingEntryThenStoresTheChosenDay) {
     const std::vector<ui::ShownDialog> shown = messages();
     ASSERT_EQ(shown.size(), 3u);
     expectMessage(shown[0], "请填写循环周期", 0x40, "信息！");
-    expectMessage(shown[1], "您的循环周期填写了‘0’，如果不是一个\r\n周期性事件，请直接填写到'日志'中！", 0, "信息：");
+    expectMessage(shown[1], "您的循环周期填写了‘0’，如果不是一个\r\n周期性事件，请直接填写到'日志'中！", 0,
+                  "信息：");
     expectMessage(shown[2], "请填写提醒内容！", 0x40, "信息！");
     EXPECT_TRUE(ui::isWindowLoaded(kNew));
     EXPECT_TRUE(itemRecords().empty());
@@ -59,7 +60,8 @@ TEST_F(PeriodicWindows, AddingRefusesEachMissingEntryThenStoresTheChosenDay) {
 
 TEST_F(PeriodicWindows, PeriodTextsThatPassTheZeroTestAndTheTwoByteLimit) {
     startOnToday();
-    const std::vector<std::pair<const char*, int>> cases = {{"00", 0}, {"-0", 0}, {"-", 0}, {"-5", -5}, {"123", 12}};
+    const std::vector<std::pair<const char*, int>> cases = {
+        {"00", 0}, {"-0", 0}, {"-", 0}, {"-5", -5}, {"123", 12}};
     for (const auto& [typed, stored] : cases) {
         periodicMenu("新增周期性事件");
         ASSERT_TRUE(ui::isWindowLoaded(kNew)) << typed;

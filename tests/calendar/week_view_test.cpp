@@ -40,8 +40,14 @@ TEST_F(WeekView, LayoutHeadersAndDaysAroundToday) {
         EXPECT_TRUE(grid->isBold(0, c));
         EXPECT_TRUE(grid->isCentred(0, c));
     }
-    const char* dates[] = {"", "2024年3月5日", "2024年3月6日", "2024年3月7日", "2024年3月8日",
-                           "2024年3月9日", "2024年3月10日", "2024年3月11日"};
+    const char* dates[] = {"",
+                           "2024年3月5日",
+                           "2024年3月6日",
+                           "2024年3月7日",
+                           "2024年3月8日",
+                           "2024年3月9日",
+                           "2024年3月10日",
+                           "2024年3月11日"};
     const char* monthDays[] = {"", "3.5", "3.6", "3.7", "今日", "3.9", "3.10", "3.11"};
     const char* weekdays[] = {"", "二", "三", "四", "五", "六", "日", "一"};
     for (int r = 1; r <= 7; ++r) {

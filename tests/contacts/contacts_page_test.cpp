@@ -3,12 +3,12 @@
 // groups of protected stores.
 #include <sys/stat.h>
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QTableView>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTableView>
 
 #include <algorithm>
 #include <chrono>
@@ -18,8 +18,8 @@
 #include <thread>
 
 #include "shell/lifecycle.h"
-#include "support/main_window_fixture.h"
 #include "shell/protection.h"
+#include "support/main_window_fixture.h"
 
 namespace qbtest {
 namespace {
@@ -30,19 +30,19 @@ class ContactsPageTest : public MainWindowTest {
 protected:
     // Store order differs from every group's order on purpose.
     void addSampleContacts() {
-        addContact("陈晨", "111");    // ch
-        addContact("Tom", "222");     // Latin: no group
-        addContact("蔡明", "333");    // c
-        addContact("白云");           // b
-        addContact("安妮");           // an: no group
-        addContact("阿强");           // a
-        addContact("邓丽");           // d
-        addContact("沈从文");         // sh
-        addContact("孙俪");           // s
-        addContact("张三");           // zh
-        addContact("欧阳");           // ou: no group
-        addContact("");               // empty: no group
-        addContact("2号");            // digit: no group
+        addContact("陈晨", "111");  // ch
+        addContact("Tom", "222");   // Latin: no group
+        addContact("蔡明", "333");  // c
+        addContact("白云");         // b
+        addContact("安妮");         // an: no group
+        addContact("阿强");         // a
+        addContact("邓丽");         // d
+        addContact("沈从文");       // sh
+        addContact("孙俪");         // s
+        addContact("张三");         // zh
+        addContact("欧阳");         // ou: no group
+        addContact("");             // empty: no group
+        addContact("2号");          // digit: no group
     }
 
     static void click(const char* button) {
@@ -228,7 +228,8 @@ TEST_F(ContactsPageTest, AnEditUnderAGroupKilledAtAnyMomentLeavesBothFilesWhole)
     shell::bindShellHandlers();
     ASSERT_TRUE(start());
     const std::regex ours(R"((rz35\.edb|rz35\.edt|tx35\.edb|bw35\.edb|bw35\.edt|lxr35\.edb|ad\.edb)(-wal)?)");
-    for (const std::string& folder : {path("/data"), runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp)}) {
+    for (const std::string& folder :
+         {path("/data"), runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp)}) {
         for (const auto& e : std::filesystem::directory_iterator(folder)) {
             EXPECT_TRUE(std::regex_match(e.path().filename().string(), ours)) << e.path();
         }
@@ -236,7 +237,8 @@ TEST_F(ContactsPageTest, AnEditUnderAGroupKilledAtAnyMomentLeavesBothFilesWhole)
 }
 
 TEST_F(ContactsPageTest, NamesLandUnderTheLettersAChineseReaderLooksUnder) {
-    for (const char* name : {"庄小明", "宁静", "汉武", "广志", "芦苇", "曾国藩", "单田芳", "解缙", "查良镛", "仇英"}) {
+    for (const char* name :
+         {"庄小明", "宁静", "汉武", "广志", "芦苇", "曾国藩", "单田芳", "解缙", "查良镛", "仇英"}) {
         addContact(name);
     }
     contacts::filterContactsEH();
@@ -255,7 +257,8 @@ TEST_F(ContactsPageTest, GroupTablesAreReadableByTheUserAlone) {
     addContact("陈晨", "13800138000");
     contacts::filterContactsAD();
     contacts::filterContactsAD();  // written anew over the first
-    struct stat file{}, folder{};
+    struct stat file {
+    }, folder{};
     ASSERT_EQ(::stat(groupFile("ad.edb").c_str(), &file), 0);
     ASSERT_EQ(::stat(runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp).c_str(), &folder), 0);
     EXPECT_EQ(file.st_mode & 07777, 0600u);
@@ -387,7 +390,8 @@ TEST_F(ContactsPageTest, DeletingThroughAGroupIsRefusedWhenTheStoreChangedUndern
     EXPECT_EQ(namesOf("lxr35"), (Names{"蔡明"}));
 
     // A name, a phone or a remark changed underneath loses the trace as well.
-    for (const auto& [field, value] : {std::pair{"姓名", "蔡红"}, std::pair{"电话", "123"}, std::pair{"备注", "改过"}}) {
+    for (const auto& [field, value] :
+         {std::pair{"姓名", "蔡红"}, std::pair{"电话", "123"}, std::pair{"备注", "改过"}}) {
         contacts::filterContactsAD();
         ASSERT_TRUE(st::selectDatabase("lxr35"));
         ASSERT_TRUE(st::goToRecord(1));
@@ -457,7 +461,7 @@ TEST_F(ContactsPageTest, CurrentCellMovesTheStoreToTheRowsRecord) {
     EXPECT_EQ(st::getRecordNumber(), 5);
     contacts::filterContactsAD();
     contacts::onContactGridCellChanged();  // no row is current yet: none is traced
-    selectRow(2);  // 白云, record 4 of lxr35
+    selectRow(2);                          // 白云, record 4 of lxr35
     contacts::onContactGridCellChanged();
     ASSERT_TRUE(st::selectDatabase("lxr35"));
     EXPECT_EQ(st::getRecordNumber(), 4);

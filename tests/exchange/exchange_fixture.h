@@ -38,7 +38,8 @@ namespace sheet = runtime::sheet;
 class ExchangeTest : public ProgramFixture {
 protected:
     ExchangeTest()
-        : ProgramFixture("qb_exchange", kCalendar | kMemo | kContacts | kSearch | kExchange, Start::kMainWindow) {
+        : ProgramFixture("qb_exchange", kCalendar | kMemo | kContacts | kSearch | kExchange,
+                         Start::kMainWindow) {
         fixClock(runtime::DateTime{runtime::makeDate(2024, 6, 1).days + 0.5});
     }
 
@@ -65,7 +66,8 @@ protected:
         if (!table) return rows;
         for (int i = 1; i <= table->recordCount(); ++i) {
             std::vector<std::string> row;
-            for (int f = 1; f <= static_cast<int>(table->fields().size()); ++f) row.push_back(st::valueText(table->read(i, f)));
+            for (int f = 1; f <= static_cast<int>(table->fields().size()); ++f)
+                row.push_back(st::valueText(table->read(i, f)));
             rows.push_back(row);
         }
         return rows;

@@ -21,9 +21,15 @@ using Rows = std::vector<std::vector<std::string>>;
 
 class ExportTest : public ExchangeTest {
 protected:
-    static constexpr const char* kDesktopVariables[] = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS",
-                                                        "XDG_CONFIG_DIRS", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
-                                                        "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"};
+    static constexpr const char* kDesktopVariables[] = {"HOME",
+                                                        "XDG_DATA_HOME",
+                                                        "XDG_CONFIG_HOME",
+                                                        "XDG_DATA_DIRS",
+                                                        "XDG_CONFIG_DIRS",
+                                                        "XDG_CURRENT_DESKTOP",
+                                                        "DESKTOP_SESSION",
+                                                        "KDE_FULL_SESSION",
+                                                        "GNOME_DESKTOP_SESSION_ID"};
 
     // A desktop of the test's own: a home whose documents folder is set but not made yet, none
     // of the machine's applications, and the stand-in spreadsheet application registered for
@@ -50,9 +56,11 @@ protected:
         const std::string command = dir_ + "/spreadsheet.sh";
         std::ofstream(command) << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << openedLog_ << "'\n";
         std::filesystem::permissions(command, std::filesystem::perms::owner_all);
-        std::ofstream(applicationEntry()) << "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" << command
-                                          << " %f\nMimeType=" << kXlsx << ";\n";
-        std::ofstream(desktop + "/config/mimeapps.list") << "[Default Applications]\n" << kXlsx << "=qb-sheet.desktop\n";
+        std::ofstream(applicationEntry())
+            << "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" << command
+            << " %f\nMimeType=" << kXlsx << ";\n";
+        std::ofstream(desktop + "/config/mimeapps.list") << "[Default Applications]\n"
+                                                         << kXlsx << "=qb-sheet.desktop\n";
     }
 
     void TearDown() override {
@@ -180,17 +188,15 @@ TEST_F(ExportTest, SearchResultsGoOutSheetBySheetInListOrder) {
     EXPECT_EQ(book.sheet(2)->name(), "提醒");
     EXPECT_EQ(book.sheet(3)->name(), "备忘");
     EXPECT_EQ(book.sheet(4)->name(), "人脉");
-    EXPECT_EQ(cellsOf(*book.sheet(1)), (Rows{{"日期", "日志"},
-                                             {"2023年5月2日", "xabcx"},
-                                             {"2024年12月1日", "年底总结 ABC"}}));
+    EXPECT_EQ(cellsOf(*book.sheet(1)),
+              (Rows{{"日期", "日志"}, {"2023年5月2日", "xabcx"}, {"2024年12月1日", "年底总结 ABC"}}));
     EXPECT_EQ(cellsOf(*book.sheet(2)), (Rows{{"初始提醒日期", "循环周期", "循环单位", "提醒内容"},
                                              {"2020年1月1日", "2", "月", "ABC 更早"},
                                              {"2024年3月5日", "1", "年", "abc 第一"}}));
     EXPECT_EQ(cellsOf(*book.sheet(3)), (Rows{{"备忘内容"}, {"备忘：记得 ABC 的事\n第二行"}}));
     // Two contacts of one name: each row shows its own contact's telephone and remark.
-    EXPECT_EQ(cellsOf(*book.sheet(4)), (Rows{{"姓名", "电话", "备注"},
-                                             {"李四", "abc123", "ABC 同事"},
-                                             {"李四", "999", "abc 重名"}}));
+    EXPECT_EQ(cellsOf(*book.sheet(4)),
+              (Rows{{"姓名", "电话", "备注"}, {"李四", "abc123", "ABC 同事"}, {"李四", "999", "abc 重名"}}));
 }
 
 TEST_F(ExportTest, HitsAmongTheContactsOnlyLeaveTheOtherSheetsWithTheirHeaders) {
@@ -358,8 +364,8 @@ TEST_F(ExportTest, WithoutASpreadsheetApplicationTheUserChoosesWhereToSave) {
 // and after a start eight days later.
 TEST_F(ExportTest, AnExportedWorkbookAndTheUsersEditsInItOutliveTheSession) {
     const std::string edit = "edited by the user";
-    std::ofstream(dir_ + "/spreadsheet.sh") << "#!/bin/sh\nprintf '" << edit << "' > \"$1\"\nprintf '%s\\n' \"$1\" >> '"
-                                            << openedLog_ << "'\n";
+    std::ofstream(dir_ + "/spreadsheet.sh")
+        << "#!/bin/sh\nprintf '" << edit << "' > \"$1\"\nprintf '%s\\n' \"$1\" >> '" << openedLog_ << "'\n";
     click("按钮_导出全库");
     const std::vector<std::string> files = opened(1);
     ASSERT_EQ(files, std::vector<std::string>{expectedPath()});
@@ -368,7 +374,8 @@ TEST_F(ExportTest, AnExportedWorkbookAndTheUsersEditsInItOutliveTheSession) {
     ASSERT_EQ(runtime::readFile(files[0]), edit);
 
     std::filesystem::remove_all(runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp));
-    std::filesystem::last_write_time(files[0], std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 8));
+    std::filesystem::last_write_time(
+        files[0], std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 8));
     exchange::rescueTemporaryExportWorkbooks();
     EXPECT_EQ(runtime::readFile(files[0]), edit);
 }
@@ -380,7 +387,8 @@ TEST_F(ExportTest, AnExportedWorkbookAndTheUsersEditsInItOutliveTheSession) {
 TEST_F(ExportTest, TemporaryWorkbooksOfEarlierExportsMoveToTheDocumentsFolder) {
     const std::string documents = "/dev/shm/qb_documents_" + std::to_string(getpid());
     if (std::filesystem::is_directory("/dev/shm")) {
-        std::ofstream(dir_ + "/desktop/config/user-dirs.dirs") << "XDG_DOCUMENTS_DIR=\"" << documents << "\"\n";
+        std::ofstream(dir_ + "/desktop/config/user-dirs.dirs")
+            << "XDG_DOCUMENTS_DIR=\"" << documents << "\"\n";
     }
     const std::string folder = exchange::exportFolder();
     const std::string temporary = runtime::getSpecialFolderPath(runtime::kSpecialFolderTemp);

@@ -56,7 +56,8 @@ protected:
     static std::vector<std::pair<std::string, int64_t>> columnLines() {
         std::vector<std::pair<std::string, int64_t>> out;
         for (int i = 0; i < ui::getListItemCount(kWindow, kColumns); ++i) {
-            out.emplace_back(ui::getListItemText(kWindow, kColumns, i), ui::getListItemData(kWindow, kColumns, i));
+            out.emplace_back(ui::getListItemText(kWindow, kColumns, i),
+                             ui::getListItemData(kWindow, kColumns, i));
         }
         return out;
     }
@@ -89,7 +90,8 @@ TEST_F(ImportTest, TheWindowListsTheContactFieldsAndShowsTheContactsPage) {
 TEST_F(ImportTest, TheColumnListShowsTheHeaderRowOfTheFirstSheet) {
     choose(workbookWith(kThree));
     EXPECT_EQ(ui::getText(kWindow, "编辑框1"), dir_ + "/contacts.xlsx");
-    EXPECT_EQ(columnLines(), (std::vector<std::pair<std::string, int64_t>>{{"姓名", 1}, {"电话", 2}, {"备注", 3}}));
+    EXPECT_EQ(columnLines(),
+              (std::vector<std::pair<std::string, int64_t>>{{"姓名", 1}, {"电话", 2}, {"备注", 3}}));
     EXPECT_TRUE(messages().empty());
 }
 
@@ -242,7 +244,8 @@ TEST_F(ImportTest, AStrayCellFarDownAndRightStillImportsPromptly) {
 
 TEST_F(ImportTest, ADamagedFileIsReportedAndNeverEndsTheProgram) {
     const std::string path = dir_ + "/broken.xls";
-    std::ofstream(path, std::ios::binary) << std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) << std::string(3000, '\x7F');
+    std::ofstream(path, std::ios::binary)
+        << std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) << std::string(3000, '\x7F');
     choose(path);
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0].title, "错误！");

@@ -43,7 +43,8 @@ TEST_F(FormsTest, DefinitionsAreConsistent) {
             if (*c.container) {
                 ASSERT_TRUE(seen.count(c.container)) << "container must come first";
                 const ui::ControlDef* container = controlDef(w->name, c.container);
-                ASSERT_TRUE(container->kind == ControlKind::TabControl || container->kind == ControlKind::GroupBox);
+                ASSERT_TRUE(container->kind == ControlKind::TabControl ||
+                            container->kind == ControlKind::GroupBox);
                 if (container->kind == ControlKind::TabControl) {
                     EXPECT_LT(c.page, QString::fromUtf8(container->text).split('\n').size());
                 }
@@ -87,11 +88,8 @@ TEST_F(FormsTest, EveryControlIsBuiltWhereAndAsDefined) {
                 case ControlKind::CheckBox:
                 case ControlKind::RadioButton:
                 case ControlKind::Hyperlink:
-                case ControlKind::ComboBox:
-                    EXPECT_EQ(ui::getText(w->name, c.name), c.text);
-                    break;
-                default:
-                    break;
+                case ControlKind::ComboBox: EXPECT_EQ(ui::getText(w->name, c.name), c.text); break;
+                default: break;
             }
             if (c.kind == ControlKind::RadioButton || c.kind == ControlKind::CheckBox) {
                 EXPECT_FALSE(ui::getBool(w->name, c.name, "checked"));
@@ -264,56 +262,86 @@ TEST_F(FormsTest, ImportAndTopBarWindowsMatchTheDesign) {
 // The complete binding table, written out from the design: "window/control/event handler".
 TEST_F(FormsTest, BindingTableIsComplete) {
     const std::set<std::string> expected = {
-        "MainWindow//0 onMainWindowCreated", "MainWindow//1 onMainWindowCloseRequest",
-        "MainWindow//2 onMainWindowDestroy", "MainWindow//3 onMainWindowStateChanged",
+        "MainWindow//0 onMainWindowCreated",
+        "MainWindow//1 onMainWindowCloseRequest",
+        "MainWindow//2 onMainWindowDestroy",
+        "MainWindow//3 onMainWindowStateChanged",
         "MainWindow//9 onTrayEvent",
         "MainWindow/选择夹右侧/0 onRightTabChanged",
-        "MainWindow/月历/0 onCalendarDateChanged", "MainWindow/月历/-12 onCalendarWheel",
+        "MainWindow/月历/0 onCalendarDateChanged",
+        "MainWindow/月历/-12 onCalendarWheel",
         "MainWindow/月历/3 onCalendarRightButton",
-        "MainWindow/高级表格_周历/5 onWeekGridCellSelected", "MainWindow/高级表格_周历/-4 onWeekGridRightButton",
-        "MainWindow/编辑框关键词/-7 onKeywordBoxFocus", "MainWindow/编辑框关键词/-9 onKeywordKeyDown",
-        "MainWindow/按钮_搜索/0 searchAll", "MainWindow/图片框1/-1 onSearchPictureClick",
+        "MainWindow/高级表格_周历/5 onWeekGridCellSelected",
+        "MainWindow/高级表格_周历/-4 onWeekGridRightButton",
+        "MainWindow/编辑框关键词/-7 onKeywordBoxFocus",
+        "MainWindow/编辑框关键词/-9 onKeywordKeyDown",
+        "MainWindow/按钮_搜索/0 searchAll",
+        "MainWindow/图片框1/-1 onSearchPictureClick",
         "MainWindow/列表框_日志搜索结果/0 onDiaryResultSelected",
         "MainWindow/列表框_提醒搜索结果/0 onReminderResultSelected",
         "MainWindow/列表框_备忘搜索结果/0 onMemoResultSelected",
         "MainWindow/列表框_人脉搜索结果/0 onContactResultSelected",
-        "MainWindow/按钮_导出结果/0 onExportResultsButton", "MainWindow/按钮_导出全库/0 onExportAllButton",
-        "MainWindow/编辑框_热键1/-9 onHotkeyKeyDown", "MainWindow/编辑框_热键1/-10 onHotkeyKeyUp",
-        "MainWindow/按钮_注册热键1/0 onRegisterHotkey", "MainWindow/标签_热键反馈1/0 onHotkeyFired",
-        "MainWindow/单选框_月视图/0 onMonthViewOptionClicked", "MainWindow/单选框_周视图/0 onWeekViewOptionClicked",
-        "MainWindow/单选框_日志/0 onTodayOptionClicked", "MainWindow/单选框_总览/0 onOverviewOptionClicked",
-        "MainWindow/单选框_便签/0 onMemoOptionClicked", "MainWindow/单选框_联系人/0 onContactsOptionClicked",
-        "MainWindow/选择框_加密/0 onEncryptCheckClicked", "MainWindow/编辑框2/0 onZoomEdited",
-        "MainWindow/按钮1/0 onApplyZoom", "MainWindow/编辑框3/0 onWeekRowHeightEdited",
-        "MainWindow/按钮2/0 onApplyRowHeight", "MainWindow/单选框_托盘图标/0 onTrayOptionClicked",
+        "MainWindow/按钮_导出结果/0 onExportResultsButton",
+        "MainWindow/按钮_导出全库/0 onExportAllButton",
+        "MainWindow/编辑框_热键1/-9 onHotkeyKeyDown",
+        "MainWindow/编辑框_热键1/-10 onHotkeyKeyUp",
+        "MainWindow/按钮_注册热键1/0 onRegisterHotkey",
+        "MainWindow/标签_热键反馈1/0 onHotkeyFired",
+        "MainWindow/单选框_月视图/0 onMonthViewOptionClicked",
+        "MainWindow/单选框_周视图/0 onWeekViewOptionClicked",
+        "MainWindow/单选框_日志/0 onTodayOptionClicked",
+        "MainWindow/单选框_总览/0 onOverviewOptionClicked",
+        "MainWindow/单选框_便签/0 onMemoOptionClicked",
+        "MainWindow/单选框_联系人/0 onContactsOptionClicked",
+        "MainWindow/选择框_加密/0 onEncryptCheckClicked",
+        "MainWindow/编辑框2/0 onZoomEdited",
+        "MainWindow/按钮1/0 onApplyZoom",
+        "MainWindow/编辑框3/0 onWeekRowHeightEdited",
+        "MainWindow/按钮2/0 onApplyRowHeight",
+        "MainWindow/单选框_托盘图标/0 onTrayOptionClicked",
         "MainWindow/单选框_屏幕上端/0 onScreenTopOptionClicked",
-        "MainWindow/图片框_今日/-3 onTodayPictureDoubleClick", "MainWindow/图片框_今日/-6 onTodayPictureHover",
-        "MainWindow/编辑框_本日志/0 onDiaryTextChanged", "MainWindow/编辑框_本日志/-8 onDiaryBoxFocusLost",
+        "MainWindow/图片框_今日/-3 onTodayPictureDoubleClick",
+        "MainWindow/图片框_今日/-6 onTodayPictureHover",
+        "MainWindow/编辑框_本日志/0 onDiaryTextChanged",
+        "MainWindow/编辑框_本日志/-8 onDiaryBoxFocusLost",
         "MainWindow/列表框_周期事项/-4 onPeriodicListRightButton",
         "MainWindow/列表框_周期事项/1 onPeriodicListEvent1",
-        "MainWindow/图片框_总览/-3 onOverviewPictureDoubleClick", "MainWindow/图片框_总览/-6 onOverviewPictureHover",
-        "MainWindow/图片框_便签/-3 onMemoPictureDoubleClick", "MainWindow/图片框_便签/-6 onMemoPictureHover",
+        "MainWindow/图片框_总览/-3 onOverviewPictureDoubleClick",
+        "MainWindow/图片框_总览/-6 onOverviewPictureHover",
+        "MainWindow/图片框_便签/-3 onMemoPictureDoubleClick",
+        "MainWindow/图片框_便签/-6 onMemoPictureHover",
         "MainWindow/编辑框备忘便签/0 onMemoTextChanged",
         "MainWindow/图片框_联系人/-3 onContactsPictureDoubleClick",
         "MainWindow/图片框_联系人/-6 onContactsPictureHover",
-        "MainWindow/表格_人脉/0 onContactGridCellChanged", "MainWindow/表格_人脉/-4 onContactGridRightButton",
-        "MainWindow/按钮_all/0 onAllContactsButton", "MainWindow/按钮_ad/0 filterContactsAD",
-        "MainWindow/按钮_eh/0 filterContactsEH", "MainWindow/按钮_il/0 filterContactsIL",
-        "MainWindow/按钮_mp/0 filterContactsMP", "MainWindow/按钮_qt/0 filterContactsQT",
-        "MainWindow/按钮_uz/0 filterContactsUZ", "MainWindow/按钮_导入联系人/0 onImportContactsButton",
-        "MainWindow/新增周期性事件/100 onAddPeriodicMenu", "MainWindow/修改周期性事件/100 onModifyPeriodicMenu",
-        "MainWindow/删除周期性事件/100 onDeletePeriodicMenu", "MainWindow/恢复窗口/100 restoreMainWindow",
-        "MainWindow/退出/100 onTrayMenuExit", "MainWindow/新增联系人/100 onAddContactMenu",
-        "MainWindow/删除联系人/100 onDeleteContactMenu", "MainWindow/刷新周视图/100 onRefreshWeekViewMenu",
+        "MainWindow/表格_人脉/0 onContactGridCellChanged",
+        "MainWindow/表格_人脉/-4 onContactGridRightButton",
+        "MainWindow/按钮_all/0 onAllContactsButton",
+        "MainWindow/按钮_ad/0 filterContactsAD",
+        "MainWindow/按钮_eh/0 filterContactsEH",
+        "MainWindow/按钮_il/0 filterContactsIL",
+        "MainWindow/按钮_mp/0 filterContactsMP",
+        "MainWindow/按钮_qt/0 filterContactsQT",
+        "MainWindow/按钮_uz/0 filterContactsUZ",
+        "MainWindow/按钮_导入联系人/0 onImportContactsButton",
+        "MainWindow/新增周期性事件/100 onAddPeriodicMenu",
+        "MainWindow/修改周期性事件/100 onModifyPeriodicMenu",
+        "MainWindow/删除周期性事件/100 onDeletePeriodicMenu",
+        "MainWindow/恢复窗口/100 restoreMainWindow",
+        "MainWindow/退出/100 onTrayMenuExit",
+        "MainWindow/新增联系人/100 onAddContactMenu",
+        "MainWindow/删除联系人/100 onDeleteContactMenu",
+        "MainWindow/刷新周视图/100 onRefreshWeekViewMenu",
         "MainWindow/回到今日/100 onBackToTodayMenu",
         "NewPeriodicItemWindow/按钮周期事项确定/0 onAddPeriodicOk",
         "NewPeriodicItemWindow/按钮周期事项取消/0 onAddPeriodicCancel",
         "EditPeriodicItemWindow//0 onEditPeriodicWindowCreated",
         "EditPeriodicItemWindow/按钮周期事项确定/0 onEditPeriodicOk",
         "EditPeriodicItemWindow/按钮周期事项取消/0 onEditPeriodicCancel",
-        "ImportContactsWindow//0 onImportWindowCreated", "ImportContactsWindow//2 onImportWindowDestroy",
+        "ImportContactsWindow//0 onImportWindowCreated",
+        "ImportContactsWindow//2 onImportWindowDestroy",
         "ImportContactsWindow/按钮_选择excel文件/0 onChooseExcelFile",
-        "ImportContactsWindow/按钮_开始导入联系人/0 onStartImport", "ImportContactsWindow/按钮_退出/0 onImportQuit",
+        "ImportContactsWindow/按钮_开始导入联系人/0 onStartImport",
+        "ImportContactsWindow/按钮_退出/0 onImportQuit",
         "TopEdgeBarWindow//-1 onTopBarClicked",
     };
     std::set<std::string> actual;

@@ -38,7 +38,8 @@ TEST_F(ScreenshotsTest, EachWindowIsSavedAsPng) {
     QWidget* main = ui::findWindowWidget("MainWindow");
     // Result lists with more lines than fit, as a search fills them.
     for (int day = 1; day <= 16; ++day) {
-        ui::addListItem("MainWindow", "列表框_日志搜索结果", "2015年12月" + std::to_string(day + 15) + "日", 0);
+        ui::addListItem("MainWindow", "列表框_日志搜索结果", "2015年12月" + std::to_string(day + 15) + "日",
+                        0);
         ui::addListItem("MainWindow", "列表框_提醒搜索结果", "2015年1月" + std::to_string(day) + "日", 0);
     }
     ui::addListItem("MainWindow", "列表框_备忘搜索结果", "找到！请点击查看", 0);
@@ -51,7 +52,8 @@ TEST_F(ScreenshotsTest, EachWindowIsSavedAsPng) {
     ui::setInt("MainWindow", "选择夹_视图", "page", 1);
     ui::setInt("MainWindow", "选择夹右侧", "page", 1);
     save(main, "MainWindow_week_overview.png");
-    for (const char* w : {"NewPeriodicItemWindow", "EditPeriodicItemWindow", "ImportContactsWindow", "TopEdgeBarWindow"}) {
+    for (const char* w :
+         {"NewPeriodicItemWindow", "EditPeriodicItemWindow", "ImportContactsWindow", "TopEdgeBarWindow"}) {
         ASSERT_TRUE(ui::loadWindow(w));
         if (std::string_view(w) == "EditPeriodicItemWindow") {
             ui::setProperty(w, "标签说明周期事项", "caption", "我在2015年12月29日约定，在今后每");

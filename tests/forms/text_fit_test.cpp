@@ -125,8 +125,8 @@ TEST_F(TextFitTest, EveryTextIsReadableWholeInItsControl) {
                         if (child->x() <= ink.right() && child->geometry().right() >= ink.left())
                             room = std::min(room, child->y());
                     EXPECT_TRUE(ink.top() >= 0 && ink.bottom() < room)
-                        << key << " \"" << text.toStdString() << "\" drawn from " << ink.top() << " to " << ink.bottom()
-                        << ", room from 0 to " << room - 1;
+                        << key << " \"" << text.toStdString() << "\" drawn from " << ink.top() << " to "
+                        << ink.bottom() << ", room from 0 to " << room - 1;
                 } else if (auto* line = qobject_cast<QLineEdit*>(wd)) {
                     EXPECT_LE(fm.horizontalAdvance(text) + 1, lineEditRoom(line))
                         << key << " \"" << text.toStdString() << "\"";

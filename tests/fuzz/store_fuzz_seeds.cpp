@@ -20,8 +20,8 @@ std::string slurp(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-void emit(const std::string& corpus, const std::string& name, const std::string& dir, const std::string& store,
-          uint8_t flags) {
+void emit(const std::string& corpus, const std::string& name, const std::string& dir,
+          const std::string& store, uint8_t flags) {
     const std::string edt = dir + "/" + store + ".edt";
     if (std::filesystem::exists(edt)) flags |= fuzz_input::kWithCompanion;
     std::ofstream(corpus + "/seed-" + name, std::ios::binary)
@@ -49,7 +49,8 @@ int main(int argc, char** argv) {
     emit(corpus, "tx35-template", dir, "tx35", 0);
 
     st::openDatabase(dir + "/rz35.edb");
-    for (int i = 0; i < 6; ++i) st::addRecord({runtime::DateTime{45000.0 + i}, std::string("日志 diary ") + std::to_string(i)});
+    for (int i = 0; i < 6; ++i)
+        st::addRecord({runtime::DateTime{45000.0 + i}, std::string("日志 diary ") + std::to_string(i)});
     st::deleteRecords();
     st::openDatabase(dir + "/tx35.edb");
     st::addRecord({runtime::DateTime{45000}, int32_t{3}, std::string("月"), std::string("交房租")});

@@ -21,8 +21,8 @@ QWidget* windowWidget(const char* window) {
 
 class HotkeyText : public ::testing::Test {
 protected:
-  void SetUp() override { core::hotkeyDisplayText.clear(); }
-  std::string down(int key, int state) { return shell::buildHotkeyText(key, state); }
+    void SetUp() override { core::hotkeyDisplayText.clear(); }
+    std::string down(int key, int state) { return shell::buildHotkeyText(key, state); }
 };
 
 TEST_F(HotkeyText, CtrlThenAShowsTheCombination) {
@@ -40,7 +40,7 @@ TEST_F(HotkeyText, ModifierAloneFinishesAsNone) {
 TEST_F(HotkeyText, OnlyTheListedModifierPairsAddTheirOwnPrefix) {
     EXPECT_EQ(down(17, 2), "Ctrl + Shift + ");  // Shift held, then Ctrl
     core::hotkeyDisplayText.clear();
-    EXPECT_EQ(down(16, 1), "Ctrl + ");          // Ctrl held, then Shift
+    EXPECT_EQ(down(16, 1), "Ctrl + ");  // Ctrl held, then Shift
     EXPECT_EQ(down(116, 3), "Ctrl + Shift + F5");
     core::hotkeyDisplayText.clear();
     EXPECT_EQ(down(32, 4), "Alt + 空格");
@@ -52,9 +52,9 @@ TEST_F(HotkeyText, KeysWithoutNameAndPlainKeys) {
     EXPECT_EQ(shell::finishHotkeyText(), "无");
     EXPECT_EQ(down(36, 0), "");
     EXPECT_EQ(down(65, 1), "Ctrl + A");
-    EXPECT_EQ(down(66, 0), "B");         // a named key alone after a complete combination
+    EXPECT_EQ(down(66, 0), "B");  // a named key alone after a complete combination
     core::hotkeyDisplayText = "Alt + ";
-    EXPECT_EQ(down(67, 0), "Alt + C");   // the prefix's key-up went elsewhere
+    EXPECT_EQ(down(67, 0), "Alt + C");  // the prefix's key-up went elsewhere
     EXPECT_EQ(down(191, 1), "Ctrl + /");
     EXPECT_EQ(shell::hotkeyKeyName(192), "`");
     EXPECT_EQ(shell::hotkeyKeyName(123), "F12");
@@ -143,7 +143,9 @@ protected:
         ui::clearDialogScript();
     }
     static void minimise() { ui::setInt(kMain, "", "windowState", 2); }
-    static bool mainShown() { return ui::getBool(kMain, "", "visible") && ui::getInt(kMain, "", "windowState") == 0; }
+    static bool mainShown() {
+        return ui::getBool(kMain, "", "visible") && ui::getInt(kMain, "", "windowState") == 0;
+    }
     static bool barShown() { return ui::isWindowLoaded(kBar) && ui::getBool(kBar, "", "visible"); }
     static void expectMaximisingShowsNoWayBack() {
         ui::setInt(kMain, "", "windowState", 1);

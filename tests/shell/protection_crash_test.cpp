@@ -172,7 +172,7 @@ const std::string kFirst = "pw一", kSecond = "pw二";
 enum Found { kProtected = 10, kUnprotected = 11, kWrongPassword = 12, kNotWhole = 13 };
 
 class ProtectionKills : public ShellTest {
-  protected:
+protected:
     // Cheap keys: every session derives one. Each test runs in a process of its own.
     void SetUp() override {
         ShellTest::SetUp();

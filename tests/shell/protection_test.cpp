@@ -27,7 +27,9 @@ protected:
         const std::string* text = std::get_if<std::string>(&v);
         return text ? *text : "<no text>";
     }
-    bool encrypted(const char* store) const { return st::isDatabaseEncrypted(path("/data/") + store + ".edb"); }
+    bool encrypted(const char* store) const {
+        return st::isDatabaseEncrypted(path("/data/") + store + ".edb");
+    }
     // A store that is no longer open is one that cannot take a password change.
     static void closeStore(const char* store) {
         ASSERT_TRUE(st::selectDatabase(store));
@@ -60,7 +62,8 @@ int contactRowsShown();
 // Whether any file under `folder` holds `bytes`.
 bool anyFileHolds(const std::string& folder, const std::string& bytes) {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file() && runtime::readFile(entry.path().string()).find(bytes) != std::string::npos) {
+        if (entry.is_regular_file() &&
+            runtime::readFile(entry.path().string()).find(bytes) != std::string::npos) {
             return true;
         }
     }
@@ -183,7 +186,7 @@ int contactRowsShown() {
         if (top->objectName() != QString::fromUtf8(kMain)) continue;
         QWidget* view = top->findChild<QWidget*>(QString::fromUtf8("表格_人脉"));
         auto* items = view ? (qobject_cast<QAbstractItemView*>(view) ? qobject_cast<QAbstractItemView*>(view)
-                                                                      : view->findChild<QAbstractItemView*>())
+                                                                     : view->findChild<QAbstractItemView*>())
                            : nullptr;
         return items && items->model() ? items->model()->rowCount() : -1;
     }
@@ -193,7 +196,8 @@ int contactRowsShown() {
 TEST_F(Protection, ProtectedHereTheNextStartAsksAndOpensWithThePassword) {
     ASSERT_TRUE(start());
     ASSERT_TRUE(st::selectDatabase("lxr35"));
-    ASSERT_TRUE(st::addRecord({st::Value{std::string("张三")}, st::Value{std::string("123")}, st::Value{std::string("")}}));
+    ASSERT_TRUE(st::addRecord(
+        {st::Value{std::string("张三")}, st::Value{std::string("123")}, st::Value{std::string("")}}));
     ui::pushInputBoxAnswer(true, "pw1");
     tick(true);
     EXPECT_EQ(contactRowsShown(), 1);  // the view keeps showing its store

@@ -38,9 +38,10 @@ QSize shownPicture(const char* box) {
 }
 
 // A 1 x 1 GIF, so that a box showing it is told apart from the default JPEGs.
-const std::string kGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
-                       ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
-                       35);
+const std::string kGif(
+    "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
+    ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;",
+    35);
 
 class Settings : public ShellTest {
 protected:
@@ -100,7 +101,7 @@ TEST_F(Settings, OptionsWriteTheirKeysButChangeNothingNow) {
 TEST_F(Settings, ApplyButtonsSetZoomAndWriteIt) {
     ASSERT_TRUE(start());
     ui::setText(kMain, "编辑框2", "130");
-    EXPECT_EQ(read("表格缩放", "缩放比"), "130");     // the content-changed handler wrote it
+    EXPECT_EQ(read("表格缩放", "缩放比"), "130");            // the content-changed handler wrote it
     EXPECT_EQ(ui::getInt(kMain, "表格_人脉", "zoom"), 100);  // not applied yet
     shell::onApplyZoom();
     EXPECT_EQ(ui::getInt(kMain, "表格_人脉", "zoom"), 130);
@@ -162,13 +163,15 @@ TEST_F(Settings, RowHeightBeyondTheIntegerRangeIsHeldAtStartAndOnApply) {
     ASSERT_TRUE(start());
     auto* grid = control<runtime::ui::widgets::WeekGrid>("高级表格_周历");
     ASSERT_NE(grid, nullptr);
-    for (int row = 1; row <= 7; ++row) EXPECT_EQ(grid->rowHeight(row), runtime::ui::widgets::WeekGrid::kMaxExtent) << row;
+    for (int row = 1; row <= 7; ++row)
+        EXPECT_EQ(grid->rowHeight(row), runtime::ui::widgets::WeekGrid::kMaxExtent) << row;
     ui::setText(kMain, "编辑框3", "33");
     shell::onApplyRowHeight();
     ASSERT_EQ(grid->rowHeight(1), 33);
     ui::setText(kMain, "编辑框3", "4294967296");
     shell::onApplyRowHeight();
-    for (int row = 1; row <= 7; ++row) EXPECT_EQ(grid->rowHeight(row), runtime::ui::widgets::WeekGrid::kMaxExtent) << row;
+    for (int row = 1; row <= 7; ++row)
+        EXPECT_EQ(grid->rowHeight(row), runtime::ui::widgets::WeekGrid::kMaxExtent) << row;
 }
 
 TEST_F(Settings, PictureNameLeadingToAPipeDoesNotHoldUpTheStart) {
@@ -313,7 +316,8 @@ TEST_F(TitlePictures, MovingTheMouseOverEachBoxShowsTheTip) {
         EXPECT_TRUE(w->toolTip().isEmpty()) << box;
         for (int i = 0; i < 3; ++i) {  // every move calls it again; one tip stays
             const QPointF at(5 + i, 5);
-            QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+            QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
             QApplication::sendEvent(w, &move);
         }
         EXPECT_EQ(w->toolTip(), QString::fromUtf8("双击可修改图片")) << box;

@@ -40,13 +40,14 @@ TEST_F(Startup, FirstStartCreatesSixFilesAndFourEmptyStores) {
     EXPECT_EQ(ui::getText(kMain, "标签_加密状态"), "未加密");
     EXPECT_TRUE(messages().empty());
     // The providers point at the store files.
-    EXPECT_EQ(std::get<std::string>(ui::getProperty(kMain, "数据库提供者_联系人", "file")), path("/data/lxr35.edb"));
+    EXPECT_EQ(std::get<std::string>(ui::getProperty(kMain, "数据库提供者_联系人", "file")),
+              path("/data/lxr35.edb"));
 }
 
 // The data folder and its files are the user's alone, and so become those an older build left open.
 TEST_F(Startup, TheDataFolderAndItsFilesAreTheUsersAlone) {
     const auto mode = [](const std::string& file) {
-        struct stat st{};
+        struct stat st {};
         return ::lstat(file.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
     };
     const auto expectPrivate = [&] {
@@ -123,8 +124,8 @@ TEST_F(Startup, WithoutSettingsShowsTodayAndWritesOnlyZoomAndRowHeight) {
     ASSERT_TRUE(start());
     EXPECT_EQ(ui::getDate(kMain, "月历"), runtime::makeDate(2024, 3, 8));
     EXPECT_EQ(ui::getInt(kMain, "选择夹_左侧", "page"), 0);
-    EXPECT_EQ(ui::getInt(kMain, "选择夹_视图", "page"), 1);   // week view by default
-    EXPECT_EQ(ui::getInt(kMain, "选择夹右侧", "page"), 3);    // 联系人 by default
+    EXPECT_EQ(ui::getInt(kMain, "选择夹_视图", "page"), 1);  // week view by default
+    EXPECT_EQ(ui::getInt(kMain, "选择夹右侧", "page"), 3);   // 联系人 by default
     EXPECT_TRUE(ui::getBool(kMain, "单选框_联系人", "checked"));
     EXPECT_TRUE(ui::getBool(kMain, "单选框_托盘图标", "checked"));
     EXPECT_EQ(core::minimiseMode, "0");
@@ -179,11 +180,13 @@ TEST_F(Startup, ACompanionWithoutItsTableIsMovedAsideOnceAndTheStartGoesOn) {
     EXPECT_EQ(messages()[0].title, "警告！");
     const std::string told = messages()[0].text;
     EXPECT_NE(told.find("日志（rz35.edb）：找不到日志数据库 rz35.edb"), std::string::npos) << told;
-    EXPECT_NE(told.find("日志（rz35.edb）：原来的日志的文字文件与新建的数据库不配套，已改名保存为：" + diaryAside),
-              std::string::npos)
+    EXPECT_NE(
+        told.find("日志（rz35.edb）：原来的日志的文字文件与新建的数据库不配套，已改名保存为：" + diaryAside),
+        std::string::npos)
         << told;
-    EXPECT_NE(told.find("备忘（bw35.edb）：原来的备忘的文字文件与新建的数据库不配套，已改名保存为：" + memoAside),
-              std::string::npos)
+    EXPECT_NE(
+        told.find("备忘（bw35.edb）：原来的备忘的文字文件与新建的数据库不配套，已改名保存为：" + memoAside),
+        std::string::npos)
         << told;
 
     // Told once: the next start finds every file in its place and has nothing to say.
@@ -220,7 +223,8 @@ protected:
             ASSERT_TRUE(st::setDatabasePassword("秘密pw"));
         }
         st::selectDatabase("rz35");
-        ASSERT_TRUE(st::addRecord({st::Value{runtime::makeDate(2024, 3, 1)}, st::Value{std::string("加密的日记")}}));
+        ASSERT_TRUE(
+            st::addRecord({st::Value{runtime::makeDate(2024, 3, 1)}, st::Value{std::string("加密的日记")}}));
         st::closeAllDatabases();
     }
 };
@@ -278,7 +282,8 @@ TEST_F(ProtectedStartup, StoresThatDisagreeAreNamedAndEachOpensAsItsFileRequires
     ASSERT_EQ(ui::shownDialogs()[0].text, "数据库已加密，请输入密码：");
     ASSERT_EQ(messages().size(), 1u);
     const std::string text = messages()[0].text;
-    EXPECT_NE(text.find("已加密：周期事项（tx35.edb）、备忘（bw35.edb）、联系人（lxr35.edb）\n"), std::string::npos)
+    EXPECT_NE(text.find("已加密：周期事项（tx35.edb）、备忘（bw35.edb）、联系人（lxr35.edb）\n"),
+              std::string::npos)
         << text;
     EXPECT_NE(text.find("未加密：日志（rz35.edb）\n"), std::string::npos) << text;
     EXPECT_EQ(messages()[0].title, "警告！");
@@ -301,7 +306,8 @@ TEST_F(ProtectedStartup, AStoreLeftUnprotectedBehindAProtectedDiaryIsNamed) {
     ui::pushInputBoxAnswer(true, "秘密pw");
     ASSERT_TRUE(start());
     ASSERT_EQ(messages().size(), 1u);
-    EXPECT_NE(messages()[0].text.find("未加密：联系人（lxr35.edb）\n"), std::string::npos) << messages()[0].text;
+    EXPECT_NE(messages()[0].text.find("未加密：联系人（lxr35.edb）\n"), std::string::npos)
+        << messages()[0].text;
     EXPECT_EQ(ui::getText(kMain, "标签_加密状态"), "未加密");
 }
 
@@ -351,7 +357,8 @@ protected:
         std::vector<std::string> values;
         st::Table* t = st::findOpenTable(store);
         for (int n = 1; t && n <= t->recordCount(); ++n) {
-            for (int f = 1; f <= static_cast<int>(t->fields().size()); ++f) values.push_back(st::valueText(t->read(n, f)));
+            for (int f = 1; f <= static_cast<int>(t->fields().size()); ++f)
+                values.push_back(st::valueText(t->read(n, f)));
         }
         return values;
     }
@@ -365,7 +372,9 @@ protected:
         if (std::string_view(store) == "bw35") return {"备忘的文字"};
         return {"白云", "111", "同学"};
     }
-    bool protectedFile(const char* store) const { return st::isDatabaseEncrypted(path("/data/") + store + ".edb"); }
+    bool protectedFile(const char* store) const {
+        return st::isDatabaseEncrypted(path("/data/") + store + ".edb");
+    }
     // The files of the data folder whose names begin with `prefix`.
     std::vector<std::string> namesStartingWith(const std::string& prefix) const {
         std::vector<std::string> names;
@@ -405,11 +414,13 @@ TEST_F(Runs, ALostFileIsWrittenAnewAndNamedInOneWarning) {
             ASSERT_EQ(messages().size(), 1u);
             EXPECT_EQ(messages()[0].title, "警告！");
             EXPECT_EQ(messages()[0].flags, 48);
-            EXPECT_NE(messages()[0].text.find(std::string("找不到")), std::string::npos) << messages()[0].text;
+            EXPECT_NE(messages()[0].text.find(std::string("找不到")), std::string::npos)
+                << messages()[0].text;
             EXPECT_NE(messages()[0].text.find(lost.file), std::string::npos) << messages()[0].text;
             EXPECT_NE(messages()[0].text.find(lost.means), std::string::npos) << messages()[0].text;
             for (const char* store : {"rz35", "tx35", "bw35", "lxr35"}) {
-                EXPECT_EQ(valuesOf(store), store == std::string_view(lost.store) ? lost.left : filled(store)) << store;
+                EXPECT_EQ(valuesOf(store), store == std::string_view(lost.store) ? lost.left : filled(store))
+                    << store;
                 EXPECT_EQ(protectedFile(store), !password.empty()) << store;
             }
             EXPECT_EQ(ui::getText(kMain, "标签_加密状态"), password.empty() ? "未加密" : "已加密");
@@ -428,24 +439,27 @@ TEST_F(Runs, ADamagedStoreIsNamedWithItsReasonAndTheUserGoesOnWithoutItOrEnds) {
         Damage damage;
         const char* store;
     };
-    const Case cases[] = {{"rz35.edb", "", kEmpty, "rz35"},        {"rz35.edt", "", kHeader, "rz35"},
-                          {"lxr35.edb", "", kTruncated, "lxr35"}, {"rz35.edb", "秘密pw", kHeader, "rz35"},
-                          {"rz35.edt", "秘密pw", kEmpty, "rz35"},  {"lxr35.edb", "秘密pw", kKeyCheck, "lxr35"}};
+    const Case cases[] = {
+        {"rz35.edb", "", kEmpty, "rz35"},       {"rz35.edt", "", kHeader, "rz35"},
+        {"lxr35.edb", "", kTruncated, "lxr35"}, {"rz35.edb", "秘密pw", kHeader, "rz35"},
+        {"rz35.edt", "秘密pw", kEmpty, "rz35"}, {"lxr35.edb", "秘密pw", kKeyCheck, "lxr35"}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.damage) + (*c.password ? ", protected" : ""));
+        SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.damage) +
+                     (*c.password ? ", protected" : ""));
         fill(c.password);
         const std::string file = path("/data/") + c.file;
         std::string bytes = runtime::readFile(file);
         if (c.damage == kEmpty) bytes.clear();
         if (c.damage == kHeader) {
-            for (int i = 16; i < 32; ++i) bytes[static_cast<std::size_t>(i)] = static_cast<char>(~bytes[static_cast<std::size_t>(i)]);
+            for (int i = 16; i < 32; ++i)
+                bytes[static_cast<std::size_t>(i)] = static_cast<char>(~bytes[static_cast<std::size_t>(i)]);
         }
         if (c.damage == kTruncated) bytes.resize(4096);
         if (c.damage == kKeyCheck) {
             sqlite3* db = nullptr;
             ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-            EXPECT_EQ(sqlite3_exec(db, "UPDATE qb_table SET key_check=zeroblob(length(key_check))", nullptr, nullptr,
-                                   nullptr),
+            EXPECT_EQ(sqlite3_exec(db, "UPDATE qb_table SET key_check=zeroblob(length(key_check))", nullptr,
+                                   nullptr, nullptr),
                       SQLITE_OK);
             sqlite3_close(db);
             bytes = runtime::readFile(file);
@@ -502,12 +516,14 @@ TEST_F(Runs, LeftOversOfInterruptedOperationsGoAtTheNextStartAndNothingElse) {
         uint32_t sum = 0;
         for (char ch : super) sum += static_cast<uint32_t>(ch);
         for (uint32_t v : {static_cast<uint32_t>(super.size()), sum}) {
-            for (int shift = 24; shift >= 0; shift -= 8) tail.push_back(static_cast<char>((v >> shift) & 0xFF));
+            for (int shift = 24; shift >= 0; shift -= 8)
+                tail.push_back(static_cast<char>((v >> shift) & 0xFF));
         }
         return magic + std::string(504, '\0') + "\0\0\0\0" + tail + magic;
     };
     const std::vector<std::pair<std::string, std::string>> gone = {
-        {data + "rz35.edb-mj1A2B3C94D", data + "rz35.edb-journal" + std::string(1, '\0') + data + "rz35.edt-journal"},
+        {data + "rz35.edb-mj1A2B3C94D",
+         data + "rz35.edb-journal" + std::string(1, '\0') + data + "rz35.edt-journal"},
         {data + "tx35.edb-mjFFFFFF900", ""},
         {data + "tx35.edb.new-0123456789ab-journal", magic + std::string(100, 'x')},
         {temp + "ad.edb.new-abcdef012345", ""},
@@ -727,7 +743,8 @@ TEST_F(Processes, KilledWhileMovingACompanionAsideNothingIsLostAndTheNextStartGo
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(data)) {
             const std::string name = entry.path().filename().string();
-            if (name.starts_with("rz35.edt") && runtime::readFile(entry.path().string()) == saved["rz35.edt"]) {
+            if (name.starts_with("rz35.edt") &&
+                runtime::readFile(entry.path().string()) == saved["rz35.edt"]) {
                 names.push_back(name);
             }
         }
@@ -779,7 +796,8 @@ TEST_F(Processes, KilledWhileMovingACompanionAsideNothingIsLostAndTheNextStartGo
         kill(children_.back(), SIGKILL);
         waitpid(children_.back(), nullptr, 0);
         children_.clear();
-        EXPECT_EQ(runtime::readFile(next).find("数据库打开失败"), std::string::npos) << runtime::readFile(next);
+        EXPECT_EQ(runtime::readFile(next).find("数据库打开失败"), std::string::npos)
+            << runtime::readFile(next);
         const std::vector<std::string> names = companionNames();
         ASSERT_EQ(names.size(), 1u) << "after kill " << round;
         EXPECT_TRUE(names[0].starts_with("rz35.edt.orphan-")) << names[0];

@@ -3,9 +3,9 @@
 // temporary-files folder (inside its runtime folder) for the letter groups, and scripted dialogs.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -31,7 +31,8 @@ namespace qbtest {
 class MainWindowTest : public ProgramFixture {
 protected:
     // The clock is not fixed: the tests set the calendar's date themselves.
-    MainWindowTest() : ProgramFixture("qb_search", kCalendar | kMemo | kContacts | kSearch, Start::kMainWindow) {}
+    MainWindowTest()
+        : ProgramFixture("qb_search", kCalendar | kMemo | kContacts | kSearch, Start::kMainWindow) {}
 
     void SetUp() override {
         ProgramFixture::SetUp();

@@ -31,8 +31,10 @@ std::optional<std::string> environmentValue(const char* name) {
 }
 
 void restoreEnvironment(const char* name, const std::optional<std::string>& value) {
-    if (value) setenv(name, value->c_str(), 1);
-    else unsetenv(name);
+    if (value)
+        setenv(name, value->c_str(), 1);
+    else
+        unsetenv(name);
 }
 
 // Every global of the program as it is when the program starts: zero, false or empty; no search
@@ -164,9 +166,11 @@ void ProgramFixture::addDiary(runtime::DateTime day, const std::string& text) {
     ASSERT_TRUE(st::addRecord({st::Value{day}, st::Value{text}}));
 }
 
-void ProgramFixture::addItem(runtime::DateTime start, int period, const std::string& unit, const std::string& text) {
+void ProgramFixture::addItem(runtime::DateTime start, int period, const std::string& unit,
+                             const std::string& text) {
     ASSERT_TRUE(st::selectDatabase("tx35"));
-    ASSERT_TRUE(st::addRecord({st::Value{start}, st::Value{int32_t(period)}, st::Value{unit}, st::Value{text}}));
+    ASSERT_TRUE(
+        st::addRecord({st::Value{start}, st::Value{int32_t(period)}, st::Value{unit}, st::Value{text}}));
 }
 
 void ProgramFixture::setMemo(const std::string& text) {
@@ -174,7 +178,8 @@ void ProgramFixture::setMemo(const std::string& text) {
     ASSERT_TRUE(st::addRecord({st::Value{text}}));
 }
 
-void ProgramFixture::addContact(const std::string& name, const std::string& phone, const std::string& remark) {
+void ProgramFixture::addContact(const std::string& name, const std::string& phone,
+                                const std::string& remark) {
     ASSERT_TRUE(st::selectDatabase("lxr35"));
     ASSERT_TRUE(st::addRecord({st::Value{name}, st::Value{phone}, st::Value{remark}}));
 }

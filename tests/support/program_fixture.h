@@ -107,9 +107,11 @@ protected:
 
     // Records written straight into the open stores, as another run would have left them.
     static void addDiary(runtime::DateTime day, const std::string& text);
-    static void addItem(runtime::DateTime start, int period, const std::string& unit, const std::string& text);
+    static void addItem(runtime::DateTime start, int period, const std::string& unit,
+                        const std::string& text);
     static void setMemo(const std::string& text);
-    static void addContact(const std::string& name, const std::string& phone = "", const std::string& remark = "");
+    static void addContact(const std::string& name, const std::string& phone = "",
+                           const std::string& remark = "");
 
     // The message boxes shown so far, in order.
     static std::vector<ui::ShownDialog> messages();

@@ -76,7 +76,8 @@ int daysInMonth(int year, int month) {
 }
 
 bool isValidDate(int year, int month, int day) {
-    return year >= 100 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= daysInMonth(year, month);
+    return year >= 100 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+           day <= daysInMonth(year, month);
 }
 
 double instantOf(DateTime t) {
@@ -98,7 +99,8 @@ DateTime clampDateTime(DateTime t) {
 
 bool makeDateTime(const CivilTime& c, DateTime& out) {
     if (!isValidDate(c.year, c.month, c.day)) return false;
-    if (c.hour < 0 || c.hour > 23 || c.minute < 0 || c.minute > 59 || c.second < 0 || c.second > 59) return false;
+    if (c.hour < 0 || c.hour > 23 || c.minute < 0 || c.minute > 59 || c.second < 0 || c.second > 59)
+        return false;
     out = join(daysFromCivil(c.year, c.month, c.day), c.hour * 3600.0 + c.minute * 60.0 + c.second);
     return true;
 }
@@ -155,8 +157,8 @@ DateTime getCurrentDateTime() {
     std::time_t secs = std::chrono::system_clock::to_time_t(now);
     std::tm local{};
     localtime_r(&secs, &local);
-    CivilTime c{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                std::min(local.tm_sec, 59)};
+    CivilTime c{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                local.tm_hour,        local.tm_min,     std::min(local.tm_sec, 59)};
     DateTime out;
     makeDateTime(c, out);
     return out;
@@ -185,16 +187,11 @@ DateTime addToDateTime(DateTime t, DateUnit unit, double amount) {
             int nd = std::min(d, daysInMonth(static_cast<int>(ny), nm));
             return join(daysFromCivil(static_cast<int>(ny), nm, nd), secondOfDay);
         }
-        case DateUnit::Weeks:
-            return clampDateTime(fromInstant(instantOf(t) + amount * 7));
-        case DateUnit::Days:
-            return clampDateTime(fromInstant(instantOf(t) + amount));
-        case DateUnit::Hours:
-            return clampDateTime(fromInstant(instantOf(t) + amount / 24));
-        case DateUnit::Minutes:
-            return clampDateTime(fromInstant(instantOf(t) + amount / 1440));
-        case DateUnit::Seconds:
-            return clampDateTime(fromInstant(instantOf(t) + amount / kSecondsPerDay));
+        case DateUnit::Weeks: return clampDateTime(fromInstant(instantOf(t) + amount * 7));
+        case DateUnit::Days: return clampDateTime(fromInstant(instantOf(t) + amount));
+        case DateUnit::Hours: return clampDateTime(fromInstant(instantOf(t) + amount / 24));
+        case DateUnit::Minutes: return clampDateTime(fromInstant(instantOf(t) + amount / 1440));
+        case DateUnit::Seconds: return clampDateTime(fromInstant(instantOf(t) + amount / kSecondsPerDay));
     }
     return t;
 }

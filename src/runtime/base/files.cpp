@@ -52,7 +52,7 @@ bool isPrivateFolder(const std::string& dir) {
     ::mkdir(dir.c_str(), 0700);  // the umask can only take rights away
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
-    struct stat st{};
+    struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
     if (ok && (st.st_mode & 07777) != 0700) ok = ::fchmod(fd, 0700) == 0;
     ::close(fd);
@@ -81,11 +81,12 @@ std::string xdgDocumentsFolder() {
 
 // Makes the folder and the folders above it that are missing; true when it is there.
 bool makeFolders(const std::string& folder) {
-    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1)) {
+    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos;
+         slash = folder.find('/', slash + 1)) {
         ::mkdir(folder.substr(0, slash).c_str(), 0700);
     }
     ::mkdir(folder.c_str(), 0700);
-    struct stat st{};
+    struct stat st {};
     return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -116,7 +117,7 @@ std::string getSpecialFolderPath(int kind) {
 }
 
 bool fileExists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -158,7 +159,8 @@ std::string folderOf(const std::string& path) {
 
 // Whether `path` still names the file open as `fd`.
 bool namesOpenFile(const std::string& path, int fd) {
-    struct stat byPath{}, byFd{};
+    struct stat byPath {
+    }, byFd{};
     return ::lstat(path.c_str(), &byPath) == 0 && ::fstat(fd, &byFd) == 0 && byPath.st_dev == byFd.st_dev &&
            byPath.st_ino == byFd.st_ino;
 }
@@ -223,7 +225,7 @@ int removeStaleWriteTemporaries(const std::string& folder, const std::vector<std
         const std::string path = prefix + entry->d_name;
         const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
-        struct stat st{};
+        struct stat st {};
         // Only a file of ours that no write holds, and still the file under that name.
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
             ::flock(fd, LOCK_EX | LOCK_NB) == 0 && namesOpenFile(path, fd) && ::unlink(path.c_str()) == 0) {
@@ -260,7 +262,7 @@ bool makeFolderPrivate(const std::string& path) {
     ::mkdir(path.c_str(), 0700);
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
-    struct stat st{};
+    struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
     if (ok && (st.st_mode & 077) != 0) ok = ::fchmod(fd, st.st_mode & 0700) == 0;
     ::close(fd);
@@ -273,11 +275,12 @@ int makeFilesPrivate(const std::string& folder) {
     const std::string prefix = folder.back() == '/' ? folder : folder + "/";
     int tightened = 0;
     while (const dirent* entry = ::readdir(dir)) {
-        const int fd = ::open((prefix + entry->d_name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const int fd =
+            ::open((prefix + entry->d_name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
-        struct stat st{};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0 &&
-            ::fchmod(fd, st.st_mode & 0600) == 0) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+            (st.st_mode & 077) != 0 && ::fchmod(fd, st.st_mode & 0600) == 0) {
             ++tightened;
         }
         ::close(fd);

@@ -13,7 +13,9 @@ namespace runtime {
 
 double toNumber(std::string_view text) {
     std::size_t i = 0;
-    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
+    auto isBlank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    };
     auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
     while (i < text.size() && isBlank(text[i])) ++i;
     std::size_t begin = i;

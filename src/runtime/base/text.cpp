@@ -184,9 +184,11 @@ bool isContinuationByte(unsigned char c) { return (c & 0xC0) == 0x80; }
 // byte. Only a continuation byte can lie inside a character, and only inside the sequence of the
 // nearest lead byte at most three bytes back; elsewhere continuation bytes walk one by one.
 bool startsCharacter(std::string_view text, std::size_t pos) {
-    if (pos == 0 || pos >= text.size() || !isContinuationByte(static_cast<unsigned char>(text[pos]))) return true;
+    if (pos == 0 || pos >= text.size() || !isContinuationByte(static_cast<unsigned char>(text[pos])))
+        return true;
     std::size_t back = 1;
-    while (back <= 3 && back <= pos && isContinuationByte(static_cast<unsigned char>(text[pos - back]))) ++back;
+    while (back <= 3 && back <= pos && isContinuationByte(static_cast<unsigned char>(text[pos - back])))
+        ++back;
     if (back > 3 || back > pos) return true;
     std::size_t end = pos - back;
     nextCodePoint(text, end);
@@ -194,7 +196,8 @@ bool startsCharacter(std::string_view text, std::size_t pos) {
 }
 
 bool hasAsciiLetter(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
 }
 
 struct FoldedHash {
@@ -225,18 +228,21 @@ std::size_t firstOnCharacter(std::string_view text, std::size_t from, Next next)
 // table reads to GCC 12 as possibly uninitialised.
 std::size_t findBytes(std::string_view text, std::string_view needle, std::size_t from, bool ignoreCase) {
     if (ignoreCase && hasAsciiLetter(needle)) {
-        const std::boyer_moore_horspool_searcher<std::string_view::const_iterator, FoldedHash, FoldedEqual> searcher(
-            needle.begin(), needle.end());
+        const std::boyer_moore_horspool_searcher<std::string_view::const_iterator, FoldedHash, FoldedEqual>
+            searcher(needle.begin(), needle.end());
         return firstOnCharacter(text, from, [&](std::size_t at) {
-            const auto found = std::search(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(), searcher);
-            return found == text.end() ? std::string_view::npos : static_cast<std::size_t>(found - text.begin());
+            const auto found =
+                std::search(text.begin() + static_cast<std::ptrdiff_t>(at), text.end(), searcher);
+            return found == text.end() ? std::string_view::npos
+                                       : static_cast<std::size_t>(found - text.begin());
         });
     }
     // memmem looks at pairs of bytes; a search led by the needle's first byte alone stops at
     // nearly every character of Chinese text, whose lead bytes are few.
     return firstOnCharacter(text, from, [&](std::size_t at) {
         const void* found = ::memmem(text.data() + at, text.size() - at, needle.data(), needle.size());
-        return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) : std::string_view::npos;
+        return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data())
+                     : std::string_view::npos;
     });
 }
 

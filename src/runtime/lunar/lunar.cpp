@@ -77,7 +77,8 @@ std::optional<LunarDate> libraryFromSolar(int year, int month, int day) {
 
 std::optional<LunarDate> fromSolar(int year, int month, int day) {
     if (year < 1900 || year > 2100 || month < 1 || month > 12 || day < 1 || day > 31) return std::nullopt;
-    if (!g_date_valid_dmy(static_cast<GDateDay>(day), static_cast<GDateMonth>(month), static_cast<GDateYear>(year)))
+    if (!g_date_valid_dmy(static_cast<GDateDay>(day), static_cast<GDateMonth>(month),
+                          static_cast<GDateYear>(year)))
         return std::nullopt;
     std::optional<LunarDate> out = libraryFromSolar(year, month, day);
     if (!out) return out;

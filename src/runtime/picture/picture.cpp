@@ -40,7 +40,8 @@ bool readJpeg(std::string_view bytes, Picture& out) {
         return false;
     }
     jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()),
+                 static_cast<unsigned long>(bytes.size()));
     if (jpeg_read_header(&info, TRUE) != JPEG_HEADER_OK) {
         jpeg_destroy_decompress(&info);
         return false;
@@ -129,10 +130,11 @@ Picture decodeGif(std::string_view bytes) {
 }  // namespace
 
 Format detectFormat(std::string_view bytes) {
-    if (bytes.size() >= 3 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xD8 &&
-        static_cast<uint8_t>(bytes[2]) == 0xFF)
+    if (bytes.size() >= 3 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
+        static_cast<uint8_t>(bytes[1]) == 0xD8 && static_cast<uint8_t>(bytes[2]) == 0xFF)
         return Format::Jpeg;
-    if (bytes.size() >= 6 && (bytes.substr(0, 6) == "GIF87a" || bytes.substr(0, 6) == "GIF89a")) return Format::Gif;
+    if (bytes.size() >= 6 && (bytes.substr(0, 6) == "GIF87a" || bytes.substr(0, 6) == "GIF89a"))
+        return Format::Gif;
     return Format::Unknown;
 }
 

@@ -12,14 +12,15 @@ namespace detail {
 
 ReadResult failure(ReadStatus status) {
     switch (status) {
-    case ReadStatus::Ok: return {};
-    case ReadStatus::NotFound: return {status, "找不到这个文件，或者没有读取它的权限。"};
-    case ReadStatus::NotSpreadsheet: return {status, "这个文件不是Excel工作簿（.xls或.xlsx文件）。"};
-    case ReadStatus::Encrypted:
-        return {status, "这个Excel工作簿设有打开密码，无法读取。请在Excel中取消密码后再试。"};
-    case ReadStatus::Damaged: return {status, "这个Excel工作簿已损坏或格式不受支持，无法读取。"};
-    case ReadStatus::TooLarge:
-        return {status, "这个Excel工作簿太大（解压后超过64 MB、单元格过多，或者大部分是空白），无法读取。"};
+        case ReadStatus::Ok: return {};
+        case ReadStatus::NotFound: return {status, "找不到这个文件，或者没有读取它的权限。"};
+        case ReadStatus::NotSpreadsheet: return {status, "这个文件不是Excel工作簿（.xls或.xlsx文件）。"};
+        case ReadStatus::Encrypted:
+            return {status, "这个Excel工作簿设有打开密码，无法读取。请在Excel中取消密码后再试。"};
+        case ReadStatus::Damaged: return {status, "这个Excel工作簿已损坏或格式不受支持，无法读取。"};
+        case ReadStatus::TooLarge:
+            return {status,
+                    "这个Excel工作簿太大（解压后超过64 MB、单元格过多，或者大部分是空白），无法读取。"};
     }
     return {status, {}};
 }

@@ -48,8 +48,8 @@ std::string cellAddress(int row, int column);
 struct Cell {
     enum class Kind { Empty, Text, Number, Boolean, Date, Error };
     Kind kind = Kind::Empty;
-    std::string text;    // Text and Error: the text; Date: unused
-    double number = 0;   // Number, Boolean (0/1), Date (days since 1899-12-30)
+    std::string text;   // Text and Error: the text; Date: unused
+    double number = 0;  // Number, Boolean (0/1), Date (days since 1899-12-30)
 
     bool operator==(const Cell&) const = default;
     static Cell ofText(std::string t) { return {Kind::Text, std::move(t), 0}; }

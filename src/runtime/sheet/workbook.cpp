@@ -89,22 +89,22 @@ std::string cellAddress(int row, int column) {
 
 std::string Cell::asText() const {
     switch (kind) {
-    case Kind::Empty: return {};
-    case Kind::Text:
-    case Kind::Error: return text;
-    case Kind::Boolean: return number != 0 ? "TRUE" : "FALSE";
-    case Kind::Number:
-        if (std::isfinite(number) && number == std::trunc(number) && std::fabs(number) < 1e15) {
-            char buf[32];
-            std::snprintf(buf, sizeof buf, "%.0f", number == 0 ? 0.0 : number);
-            return buf;
-        }
-        return toText(number);
-    case Kind::Date:
-        if (!std::isfinite(number) || number < kMinDateTime || number >= kMaxDateTime + 1) {
-            return ofNumber(number).asText();
-        }
-        return dateTimeToText(DateTime{number});
+        case Kind::Empty: return {};
+        case Kind::Text:
+        case Kind::Error: return text;
+        case Kind::Boolean: return number != 0 ? "TRUE" : "FALSE";
+        case Kind::Number:
+            if (std::isfinite(number) && number == std::trunc(number) && std::fabs(number) < 1e15) {
+                char buf[32];
+                std::snprintf(buf, sizeof buf, "%.0f", number == 0 ? 0.0 : number);
+                return buf;
+            }
+            return toText(number);
+        case Kind::Date:
+            if (!std::isfinite(number) || number < kMinDateTime || number >= kMaxDateTime + 1) {
+                return ofNumber(number).asText();
+            }
+            return dateTimeToText(DateTime{number});
     }
     return {};
 }
@@ -149,7 +149,8 @@ struct Worksheet::Spool {
         Cell cell;
         std::uint32_t length = 0;
         while (std::fread(at, sizeof at, 1, file) == 1) {
-            if (std::fread(&kind, 1, 1, file) != 1 || std::fread(&cell.number, sizeof cell.number, 1, file) != 1 ||
+            if (std::fread(&kind, 1, 1, file) != 1 ||
+                std::fread(&cell.number, sizeof cell.number, 1, file) != 1 ||
                 std::fread(&length, sizeof length, 1, file) != 1) {
                 failed = true;
                 break;
@@ -187,7 +188,8 @@ void Worksheet::flushHeldRows() {
 
 bool Worksheet::setCell(int row, int column, Cell value) {
     if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) return false;
-    const bool empty = value.kind == Cell::Kind::Empty || (value.kind == Cell::Kind::Text && value.text.empty());
+    const bool empty =
+        value.kind == Cell::Kind::Empty || (value.kind == Cell::Kind::Text && value.text.empty());
     if (spool_ && row <= spool_->through) {
         spool_->ordered = false;
         spool_->append(row, column, empty ? Cell{} : value);
@@ -369,7 +371,8 @@ bool Workbook::autoFitCurrentRange() {
         while (lineStart <= text.size()) {
             std::size_t lineEnd = text.find('\n', lineStart);
             if (lineEnd == std::string::npos) lineEnd = text.size();
-            best = std::max(best, getTextLength(std::string_view(text).substr(lineStart, lineEnd - lineStart)));
+            best =
+                std::max(best, getTextLength(std::string_view(text).substr(lineStart, lineEnd - lineStart)));
             lineStart = lineEnd + 1;
         }
         int& w = widest[column];

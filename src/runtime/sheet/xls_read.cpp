@@ -57,26 +57,26 @@ bool holdsEncryptedPackage(const std::string& path) {
 
 ReadStatus statusOf(int code) {
     switch (code) {
-    case FREEXL_FILE_NOT_FOUND: return ReadStatus::NotFound;
-    case FREEXL_INSUFFICIENT_MEMORY: return ReadStatus::TooLarge;
-    default: return ReadStatus::Damaged;
+        case FREEXL_FILE_NOT_FOUND: return ReadStatus::NotFound;
+        case FREEXL_INSUFFICIENT_MEMORY: return ReadStatus::TooLarge;
+        default: return ReadStatus::Damaged;
     }
 }
 
 Cell cellOf(const FreeXL_CellValue& v) {
     switch (v.type) {
-    case FREEXL_CELL_INT: return Cell::ofNumber(v.value.int_value);
-    case FREEXL_CELL_DOUBLE: return Cell::ofNumber(v.value.double_value);
-    case FREEXL_CELL_TEXT:
-    case FREEXL_CELL_SST_TEXT: return Cell::ofText(v.value.text_value ? v.value.text_value : "");
-    case FREEXL_CELL_DATE:
-    case FREEXL_CELL_DATETIME: {
-        const std::string text = v.value.text_value ? v.value.text_value : "";
-        const DateTime d = toDateTime(text);
-        return d.days == kMinDateTime ? Cell::ofText(text) : Cell::ofDate(d.days);
-    }
-    case FREEXL_CELL_TIME: return Cell::ofText(v.value.text_value ? v.value.text_value : "");
-    default: return {};
+        case FREEXL_CELL_INT: return Cell::ofNumber(v.value.int_value);
+        case FREEXL_CELL_DOUBLE: return Cell::ofNumber(v.value.double_value);
+        case FREEXL_CELL_TEXT:
+        case FREEXL_CELL_SST_TEXT: return Cell::ofText(v.value.text_value ? v.value.text_value : "");
+        case FREEXL_CELL_DATE:
+        case FREEXL_CELL_DATETIME: {
+            const std::string text = v.value.text_value ? v.value.text_value : "";
+            const DateTime d = toDateTime(text);
+            return d.days == kMinDateTime ? Cell::ofText(text) : Cell::ofDate(d.days);
+        }
+        case FREEXL_CELL_TIME: return Cell::ofText(v.value.text_value ? v.value.text_value : "");
+        default: return {};
     }
 }
 
@@ -88,11 +88,13 @@ ReadResult readInProcess(const std::string& path, std::vector<Worksheet>& sheets
         return failure(statusOf(opened));
     }
     unsigned int info = 0;
-    if (freexl_get_info(xls.handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED) {
+    if (freexl_get_info(xls.handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&
+        info == FREEXL_BIFF_OBFUSCATED) {
         return failure(ReadStatus::Encrypted);
     }
     unsigned int count = 0;
-    if (freexl_get_info(xls.handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK) return failure(ReadStatus::Damaged);
+    if (freexl_get_info(xls.handle, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
+        return failure(ReadStatus::Damaged);
 
     std::size_t cells = 0;
     std::vector<Worksheet> read;
@@ -104,8 +106,10 @@ ReadResult readInProcess(const std::string& path, std::vector<Worksheet>& sheets
         }
         unsigned int rows = 0;
         unsigned short columns = 0;
-        if (freexl_worksheet_dimensions(xls.handle, &rows, &columns) != FREEXL_OK) return failure(ReadStatus::Damaged);
-        if (rows > static_cast<unsigned>(kMaxRows) || columns > kMaxColumns) return failure(ReadStatus::Damaged);
+        if (freexl_worksheet_dimensions(xls.handle, &rows, &columns) != FREEXL_OK)
+            return failure(ReadStatus::Damaged);
+        if (rows > static_cast<unsigned>(kMaxRows) || columns > kMaxColumns)
+            return failure(ReadStatus::Damaged);
         if (static_cast<std::size_t>(rows) * columns > kMaxCells * 4) return failure(ReadStatus::TooLarge);
         read.emplace_back(name ? name : "");
         Worksheet& sheet = read.back();
@@ -182,7 +186,8 @@ std::string encode(const ReadResult& result, const std::vector<Worksheet>& sheet
 ReadStatus decode(const std::string& data, std::vector<Worksheet>& sheets) {
     Reader in(data);
     std::uint32_t status = 0, count = 0;
-    if (!in.getU32(status) || status > static_cast<std::uint32_t>(ReadStatus::TooLarge)) return ReadStatus::Damaged;
+    if (!in.getU32(status) || status > static_cast<std::uint32_t>(ReadStatus::TooLarge))
+        return ReadStatus::Damaged;
     if (status != static_cast<std::uint32_t>(ReadStatus::Ok)) return static_cast<ReadStatus>(status);
     if (!in.getU32(count)) return ReadStatus::Damaged;
     std::vector<Worksheet> read;
@@ -194,8 +199,9 @@ ReadStatus decode(const std::string& data, std::vector<Worksheet>& sheets) {
         for (std::uint32_t k = 0; k < cells; ++k) {
             std::uint32_t row = 0, column = 0, kind = 0;
             Cell cell;
-            if (!in.getU32(row) || !in.getU32(column) || !in.getU32(kind) || !in.get(&cell.number, sizeof cell.number) ||
-                !in.getText(cell.text) || kind > static_cast<std::uint32_t>(Cell::Kind::Error)) {
+            if (!in.getU32(row) || !in.getU32(column) || !in.getU32(kind) ||
+                !in.get(&cell.number, sizeof cell.number) || !in.getText(cell.text) ||
+                kind > static_cast<std::uint32_t>(Cell::Kind::Error)) {
                 return ReadStatus::Damaged;
             }
             cell.kind = static_cast<Cell::Kind>(kind);
@@ -243,7 +249,8 @@ ReadResult readXls(const std::string& path, std::vector<Worksheet>& sheets) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kChildSeconds);
     char buffer[65536];
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             timedOut = true;
             break;

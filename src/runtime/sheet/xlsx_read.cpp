@@ -174,7 +174,7 @@ public:
 
 private:
     unzFile zip_;
-    std::int64_t inflated_ = 0;  // stated sizes of the parts inflated so far
+    std::int64_t inflated_ = 0;         // stated sizes of the parts inflated so far
     std::set<ZPOS64_T> inflatedParts_;  // by the part's place in the archive's directory
 };
 
@@ -348,7 +348,8 @@ bool isDateFormatCode(std::string_view code) {
 }
 
 bool isBuiltinDateFormat(int id) {
-    return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58);
+    return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) ||
+           (id >= 50 && id <= 58);
 }
 
 class StylesHandler : public XmlHandler {
@@ -386,8 +387,8 @@ struct Held {
 
 class SheetHandler : public XmlHandler {
 public:
-    SheetHandler(Worksheet& sheet, const std::vector<std::string>& strings, const std::vector<bool>& dateStyle,
-                 bool date1904, Held& held)
+    SheetHandler(Worksheet& sheet, const std::vector<std::string>& strings,
+                 const std::vector<bool>& dateStyle, bool date1904, Held& held)
         : sheet_(sheet), strings_(strings), dateStyle_(dateStyle), date1904_(date1904), held_(held) {}
 
     void start(std::string_view name, const char** attrs) override {
@@ -441,8 +442,10 @@ public:
     }
 
     void text(std::string_view t) override {
-        if (inValue_) value_.append(t);
-        else if (inText_ && phonetic_ == 0) inline_.append(t);
+        if (inValue_)
+            value_.append(t);
+        else if (inText_ && phonetic_ == 0)
+            inline_.append(t);
     }
 
 private:
@@ -463,8 +466,10 @@ private:
             cell = {Cell::Kind::Error, value_, 0};
         } else if (type_ == "d") {
             std::string iso = value_;
-            for (char& c : iso) if (c == 'T') c = ' ';
-            if (const std::size_t dot = iso.find_first_of(".Z+"); dot != std::string::npos && dot > 10) iso.resize(dot);
+            for (char& c : iso)
+                if (c == 'T') c = ' ';
+            if (const std::size_t dot = iso.find_first_of(".Z+"); dot != std::string::npos && dot > 10)
+                iso.resize(dot);
             const DateTime d = toDateTime(iso);
             cell = d.days == kMinDateTime ? Cell::ofText(value_) : Cell::ofDate(d.days);
         } else {
@@ -535,8 +540,10 @@ ReadResult readXlsx(const std::string& path, std::vector<Worksheet>& sheets) {
     StylesHandler styles;
     for (const auto& [id, rel] : rels.byId) {
         XmlHandler* handler = nullptr;
-        if (endsWith(rel.type, "/sharedStrings")) handler = &strings;
-        else if (endsWith(rel.type, "/styles")) handler = &styles;
+        if (endsWith(rel.type, "/sharedStrings"))
+            handler = &strings;
+        else if (endsWith(rel.type, "/styles"))
+            handler = &styles;
         if (!handler) continue;
         s = zip.parse(resolvePart(folder, rel.target), *handler);
         if (s == ReadStatus::NotFound) continue;  // named but absent: read as if not named

@@ -36,12 +36,14 @@ void appendUtf8(std::string& out, char32_t cp) {
 // itself gets its underscore escaped ("_x005F_") so it reads back unchanged.
 std::string protectEscapes(const std::string& text) {
     if (text.find("_x") == std::string::npos) return text;
-    auto isHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); };
+    auto isHex = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    };
     std::string out;
     out.reserve(text.size() + 16);
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && isHex(text[i + 2]) && isHex(text[i + 3]) &&
-            isHex(text[i + 4]) && isHex(text[i + 5]) && text[i + 6] == '_') {
+        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && isHex(text[i + 2]) &&
+            isHex(text[i + 3]) && isHex(text[i + 4]) && isHex(text[i + 5]) && text[i + 6] == '_') {
             out += "_x005F";
         }
         out += text[i];
@@ -86,24 +88,15 @@ std::string cellText(std::string_view text, bool& cut) {
 std::string errorText(lxw_error e) {
     const char* why = nullptr;
     switch (e) {
-        case LXW_ERROR_CREATING_XLSX_FILE:
-            why = "无法创建文件，文件夹不存在或没有写入权限。";
-            break;
+        case LXW_ERROR_CREATING_XLSX_FILE: why = "无法创建文件，文件夹不存在或没有写入权限。"; break;
         case LXW_ERROR_CREATING_TMPFILE:
-        case LXW_ERROR_READING_TMPFILE:
-            why = "无法使用临时文件。";
-            break;
-        case LXW_ERROR_MEMORY_MALLOC_FAILED:
-            why = "内存不足。";
-            break;
+        case LXW_ERROR_READING_TMPFILE: why = "无法使用临时文件。"; break;
+        case LXW_ERROR_MEMORY_MALLOC_FAILED: why = "内存不足。"; break;
         case LXW_ERROR_ZIP_FILE_OPERATION:
         case LXW_ERROR_ZIP_FILE_ADD:
         case LXW_ERROR_ZIP_CLOSE:
-        case LXW_ERROR_ZIP_INTERNAL_ERROR:
-            why = "写入文件时出错，磁盘可能已满。";
-            break;
-        default:
-            break;
+        case LXW_ERROR_ZIP_INTERNAL_ERROR: why = "写入文件时出错，磁盘可能已满。"; break;
+        default: break;
     }
     return std::string("保存Excel工作簿失败：") + (why ? why : lxw_strerror(e));
 }
@@ -138,7 +131,8 @@ SaveResult saveWorkbook(const Workbook& book, const std::string& path) {
         }
         if (i == book.activeSheetIndex()) worksheet_activate(ws);
         for (const auto& [column, width] : s.columnWidths()) {
-            worksheet_set_column(ws, static_cast<lxw_col_t>(column - 1), static_cast<lxw_col_t>(column - 1), width, nullptr);
+            worksheet_set_column(ws, static_cast<lxw_col_t>(column - 1), static_cast<lxw_col_t>(column - 1),
+                                 width, nullptr);
         }
         const bool read = s.forEachCell([&](int row, int column, const Cell& cell) {
             if (failed != LXW_NO_ERROR) return;
@@ -146,8 +140,9 @@ SaveResult saveWorkbook(const Workbook& book, const std::string& path) {
             const std::string text = cellText(cell.asText(), cut);
             if (cut) ++result.cutCells;
             const bool multiLine = text.find('\n') != std::string::npos;
-            failed = worksheet_write_string(ws, static_cast<lxw_row_t>(row - 1), static_cast<lxw_col_t>(column - 1),
-                                            text.c_str(), multiLine ? wrap : nullptr);
+            failed = worksheet_write_string(ws, static_cast<lxw_row_t>(row - 1),
+                                            static_cast<lxw_col_t>(column - 1), text.c_str(),
+                                            multiLine ? wrap : nullptr);
         });
         if (!read && failed == LXW_NO_ERROR) failed = LXW_ERROR_READING_TMPFILE;
     }

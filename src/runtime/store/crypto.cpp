@@ -40,7 +40,7 @@ bool startSodium() {
 
 KeyCache& cache() {
     static KeyCache* c = [] {
-        startSodium();  // before any hashing, random bytes or guarded allocation
+        startSodium();        // before any hashing, random bytes or guarded allocation
         return new KeyCache;  // lives to the end of the process on purpose
     }();
     return *c;
@@ -61,7 +61,8 @@ std::string passwordId(KeyCache& c, std::string_view password) {
 
 }  // namespace
 
-SecretKey::SecretKey() : bytes_(startSodium() ? static_cast<unsigned char*>(sodium_malloc(kKeyBytes)) : nullptr) {}
+SecretKey::SecretKey()
+    : bytes_(startSodium() ? static_cast<unsigned char*>(sodium_malloc(kKeyBytes)) : nullptr) {}
 
 SecretKey::~SecretKey() {
     if (bytes_) sodium_free(bytes_);  // sodium_free wipes before releasing
@@ -89,7 +90,8 @@ KdfParams paramsForPassword(std::string_view password) {
         std::lock_guard lock(c.mutex);
         const std::string id = passwordId(c, password);
         for (const CacheEntry& e : c.entries) {
-            if (e.passwordId == id && e.params.opslimit == c.limits.ops && e.params.memlimit == c.limits.mem) {
+            if (e.passwordId == id && e.params.opslimit == c.limits.ops &&
+                e.params.memlimit == c.limits.mem) {
                 return e.params;
             }
         }
@@ -142,11 +144,9 @@ std::string seal(const SecretKey& key, std::string_view plain, std::string_view 
     auto* o = reinterpret_cast<unsigned char*>(out.data());
     randombytes_buf(o, kNonceBytes);
     unsigned long long len = 0;
-    crypto_aead_xchacha20poly1305_ietf_encrypt(o + kNonceBytes, &len,
-                                               reinterpret_cast<const unsigned char*>(plain.data()),
-                                               plain.size(),
-                                               reinterpret_cast<const unsigned char*>(associated.data()),
-                                               associated.size(), nullptr, o, key.data());
+    crypto_aead_xchacha20poly1305_ietf_encrypt(
+        o + kNonceBytes, &len, reinterpret_cast<const unsigned char*>(plain.data()), plain.size(),
+        reinterpret_cast<const unsigned char*>(associated.data()), associated.size(), nullptr, o, key.data());
     return out;
 }
 
@@ -155,8 +155,8 @@ bool unseal(const SecretKey& key, std::string_view sealed, std::string_view asso
     const auto* s = reinterpret_cast<const unsigned char*>(sealed.data());
     plain.resize(sealed.size() - kSealOverhead);
     unsigned long long len = 0;
-    if (crypto_aead_xchacha20poly1305_ietf_decrypt(reinterpret_cast<unsigned char*>(plain.data()), &len, nullptr,
-                                                   s + kNonceBytes, sealed.size() - kNonceBytes,
+    if (crypto_aead_xchacha20poly1305_ietf_decrypt(reinterpret_cast<unsigned char*>(plain.data()), &len,
+                                                   nullptr, s + kNonceBytes, sealed.size() - kNonceBytes,
                                                    reinterpret_cast<const unsigned char*>(associated.data()),
                                                    associated.size(), s, key.data()) != 0) {
         plain.clear();
@@ -172,8 +172,10 @@ std::string associatedData(std::string_view fileId, int64_t recordKey, int field
     ad.append("QB1");
     ad.push_back(static_cast<char>(kind));
     ad.append(fileId);
-    for (int i = 0; i < 8; ++i) ad.push_back(static_cast<char>((static_cast<uint64_t>(recordKey) >> (8 * i)) & 0xFF));
-    for (int i = 0; i < 4; ++i) ad.push_back(static_cast<char>((static_cast<uint32_t>(fieldPosition) >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 8; ++i)
+        ad.push_back(static_cast<char>((static_cast<uint64_t>(recordKey) >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i)
+        ad.push_back(static_cast<char>((static_cast<uint32_t>(fieldPosition) >> (8 * i)) & 0xFF));
     return ad;
 }
 

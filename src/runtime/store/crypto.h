@@ -66,8 +66,8 @@ enum class SealKind : char { Field = 'F', Memo = 'M', KeyCheck = 'K' };
 std::string associatedData(std::string_view fileId, int64_t recordKey, int fieldPosition, SealKind kind);
 
 // Test seams.
-void setKdfLimitsForTesting(uint64_t opslimit, uint64_t memlimit);     // limits for new protections
-void setKdfMaximumForTesting(uint64_t opslimit, uint64_t memlimit);    // largest accepted from a file
+void setKdfLimitsForTesting(uint64_t opslimit, uint64_t memlimit);   // limits for new protections
+void setKdfMaximumForTesting(uint64_t opslimit, uint64_t memlimit);  // largest accepted from a file
 void clearKeyCacheForTesting();
 int keyDerivationCount();
 

@@ -75,7 +75,9 @@ int logFileSize(sqlite3_file* f, sqlite3_int64* size) {
     return logFile(f)->methods->xFileSize(logFile(f)->system(), size);
 }
 int logLock(sqlite3_file* f, int level) { return logFile(f)->methods->xLock(logFile(f)->system(), level); }
-int logUnlock(sqlite3_file* f, int level) { return logFile(f)->methods->xUnlock(logFile(f)->system(), level); }
+int logUnlock(sqlite3_file* f, int level) {
+    return logFile(f)->methods->xUnlock(logFile(f)->system(), level);
+}
 int logCheckReservedLock(sqlite3_file* f, int* out) {
     return logFile(f)->methods->xCheckReservedLock(logFile(f)->system(), out);
 }
@@ -89,8 +91,25 @@ int logDeviceCharacteristics(sqlite3_file* f) {
 
 // Version 1: SQLite maps and shares memory through the database file, never through its log.
 const sqlite3_io_methods logMethods = {
-    1,       logClose, logRead,   logWrite, logTruncate, logSync, logFileSize, logLock, logUnlock, logCheckReservedLock,
-    logFileControl, logSectorSize, logDeviceCharacteristics, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    1,
+    logClose,
+    logRead,
+    logWrite,
+    logTruncate,
+    logSync,
+    logFileSize,
+    logLock,
+    logUnlock,
+    logCheckReservedLock,
+    logFileControl,
+    logSectorSize,
+    logDeviceCharacteristics,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 int logOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* outFlags) {
@@ -116,10 +135,14 @@ int logAccess(sqlite3_vfs*, const char* name, int flags, int* out) {
 int logFullPathname(sqlite3_vfs*, const char* name, int size, char* out) {
     return systemVfs()->xFullPathname(systemVfs(), name, size, out);
 }
-int logRandomness(sqlite3_vfs*, int size, char* out) { return systemVfs()->xRandomness(systemVfs(), size, out); }
+int logRandomness(sqlite3_vfs*, int size, char* out) {
+    return systemVfs()->xRandomness(systemVfs(), size, out);
+}
 int logSleep(sqlite3_vfs*, int microseconds) { return systemVfs()->xSleep(systemVfs(), microseconds); }
 int logCurrentTime(sqlite3_vfs*, double* out) { return systemVfs()->xCurrentTime(systemVfs(), out); }
-int logGetLastError(sqlite3_vfs*, int size, char* out) { return systemVfs()->xGetLastError(systemVfs(), size, out); }
+int logGetLastError(sqlite3_vfs*, int size, char* out) {
+    return systemVfs()->xGetLastError(systemVfs(), size, out);
+}
 int logCurrentTimeInt64(sqlite3_vfs*, sqlite3_int64* out) {
     return systemVfs()->xCurrentTimeInt64(systemVfs(), out);
 }

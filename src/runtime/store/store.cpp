@@ -151,11 +151,14 @@ bool createBlankCompanion(const std::string& edtPath) {
 bool deleteTableFile(const std::string& path) {
     const std::string full = normalizePath(path);
     if (isDatabaseOpen(full)) return fail("表文件正在使用，无法删除：" + full);
-    const bool gone = detail::deleteWithSideFiles(full) && detail::deleteWithSideFiles(detail::companionPath(full));
+    const bool gone =
+        detail::deleteWithSideFiles(full) && detail::deleteWithSideFiles(detail::companionPath(full));
     return gone || fail("无法删除表文件：" + full);
 }
 
-int removeInterruptedLeftovers(const std::string& folder) { return detail::removeInterruptedLeftovers(folder); }
+int removeInterruptedLeftovers(const std::string& folder) {
+    return detail::removeInterruptedLeftovers(folder);
+}
 
 bool openDatabase(const std::string& path, std::optional<std::string_view> password) {
     Registry& r = registry();
@@ -428,7 +431,8 @@ bool setDatabasePassword(std::string_view password) {
     return t && t->setPassword(password);
 }
 
-bool setDatabasePasswordOnTables(const std::vector<std::string>& storeNamesOrPaths, std::string_view password) {
+bool setDatabasePasswordOnTables(const std::vector<std::string>& storeNamesOrPaths,
+                                 std::string_view password) {
     std::vector<TableFile*> tables;
     for (const std::string& name : storeNamesOrPaths) {
         TableFile* t = find(name);
@@ -439,7 +443,9 @@ bool setDatabasePasswordOnTables(const std::vector<std::string>& storeNamesOrPat
 }
 
 namespace testing {
-void setKeyDerivationCost(uint64_t opslimit, uint64_t memlimit) { detail::setKdfLimitsForTesting(opslimit, memlimit); }
+void setKeyDerivationCost(uint64_t opslimit, uint64_t memlimit) {
+    detail::setKdfLimitsForTesting(opslimit, memlimit);
+}
 void setKeyDerivationMaximum(uint64_t opslimit, uint64_t memlimit) {
     detail::setKdfMaximumForTesting(opslimit, memlimit);
 }

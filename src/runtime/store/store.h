@@ -39,7 +39,8 @@ DateTime valueDate(const Value& v);
 
 // Creates a new, empty table file (and its companion when a field is a memo). Refuses to
 // overwrite an existing file. An empty password leaves it unprotected.
-bool createTable(const std::string& path, const std::vector<FieldDef>& fields, std::string_view password = {});
+bool createTable(const std::string& path, const std::vector<FieldDef>& fields,
+                 std::string_view password = {});
 // The two halves of an empty table, file by file, for the program's templates: the unprotected
 // table file alone, and a blank memo companion. A blank companion binds to the table that first
 // opens with it (that table's memos then read empty), so a missing .edt can be written next to
@@ -96,9 +97,9 @@ int getRecordCount();
 int getFieldCount();
 std::string getFieldName(int position);
 bool goToFirstRecord();
-bool skipRecords();            // one on; stops after the last record
-bool goToRecord(int number);   // 1-based, clamped to the records present
-int getRecordNumber();         // 1-based; count + 1 after the last
+bool skipRecords();           // one on; stops after the last record
+bool goToRecord(int number);  // 1-based, clamped to the records present
+int getRecordNumber();        // 1-based; count + 1 after the last
 Value readField(std::string_view name);
 Value readField(int position);
 bool writeField(std::string_view name, const Value& value);
@@ -108,8 +109,8 @@ bool addEmptyRecord();
 // Appends many records in one transaction (imports, bulk loads); the last becomes current.
 bool addRecords(const std::vector<std::vector<Value>>& records);
 bool modifyRecord(const std::vector<std::optional<Value>>& values);  // nullopt keeps the field
-bool deleteRecords();          // marks the current record
-bool packDatabase();           // removes the marked records
+bool deleteRecords();                                                // marks the current record
+bool packDatabase();                                                 // removes the marked records
 using Condition = std::function<bool()>;
 // Records marked deleted are passed over by both. The condition must not close tables.
 bool findRecord(const Condition& condition);
@@ -123,7 +124,8 @@ bool isDatabaseEncrypted(const std::string& path);
 bool setDatabasePassword(std::string_view password);
 // The same for several open tables at once, all or none: after a crash at any point every one
 // of them is under its old protection or every one under the new. At most five tables.
-bool setDatabasePasswordOnTables(const std::vector<std::string>& storeNamesOrPaths, std::string_view password);
+bool setDatabasePasswordOnTables(const std::vector<std::string>& storeNamesOrPaths,
+                                 std::string_view password);
 
 // ---- The same table as an object ----
 class Table {

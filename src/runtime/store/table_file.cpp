@@ -73,7 +73,7 @@ std::string columnBytes(sqlite3_stmt* s, int i) {
 }
 
 bool fileSize(const std::string& path, off_t& size) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     size = st.st_size;
     return true;
@@ -93,8 +93,9 @@ std::string damaged(const std::string& path, const std::string& detail) {
 int execSql(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
 
 int configureSchema(sqlite3* db, const std::string& schema, const char* journalMode) {
-    std::string sql = "PRAGMA " + schema + ".synchronous=FULL; PRAGMA " + schema + ".secure_delete=ON; PRAGMA " +
-                      schema + ".journal_size_limit=" + std::to_string(kLogSizeLimit) + ";";
+    std::string sql = "PRAGMA " + schema + ".synchronous=FULL; PRAGMA " + schema +
+                      ".secure_delete=ON; PRAGMA " + schema +
+                      ".journal_size_limit=" + std::to_string(kLogSizeLimit) + ";";
     if (journalMode) sql += "PRAGMA " + schema + ".journal_mode=" + journalMode + ";";
     return execSql(db, sql.c_str());
 }
@@ -107,7 +108,8 @@ bool switchJournalMode(sqlite3* db, const std::string& schema, const char* mode)
 
 int openConnection(const std::string& path, sqlite3** db, int flags, const char* journalMode) {
     *db = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), db, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, logVfsName());
+    int rc =
+        sqlite3_open_v2(path.c_str(), db, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, logVfsName());
     if (rc != SQLITE_OK) return rc;
     sqlite3_db_config(*db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(*db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
@@ -115,9 +117,10 @@ int openConnection(const std::string& path, sqlite3** db, int flags, const char*
     sqlite3_db_config(*db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
     // Exclusive locking, set before the first read: the files stay locked between transactions,
     // a journal stays open, and a write-ahead log keeps its index in this process's memory.
-    const std::string setup = "PRAGMA temp_store=MEMORY; PRAGMA cell_size_check=ON; PRAGMA mmap_size=0;"
-                              " PRAGMA locking_mode=EXCLUSIVE; PRAGMA wal_autocheckpoint=" +
-                              std::to_string(kCheckpointPages);
+    const std::string setup =
+        "PRAGMA temp_store=MEMORY; PRAGMA cell_size_check=ON; PRAGMA mmap_size=0;"
+        " PRAGMA locking_mode=EXCLUSIVE; PRAGMA wal_autocheckpoint=" +
+        std::to_string(kCheckpointPages);
     rc = execSql(*db, setup.c_str());
     if (rc == SQLITE_OK) rc = configureSchema(*db, "main", journalMode);
     return rc;
@@ -141,24 +144,16 @@ void closeConnection(sqlite3*& db) {
 std::string sqliteReason(sqlite3* db) {
     if (!db) return "无法打开";
     switch (sqlite3_extended_errcode(db) & 0xFF) {
-        case SQLITE_NOTADB:
-            return "不是数据库文件";
-        case SQLITE_CORRUPT:
-            return "文件内容已损坏";
-        case SQLITE_CANTOPEN:
-            return "无法打开文件";
-        case SQLITE_IOERR:
-            return "读写文件出错";
-        case SQLITE_FULL:
-            return "磁盘空间不足";
+        case SQLITE_NOTADB: return "不是数据库文件";
+        case SQLITE_CORRUPT: return "文件内容已损坏";
+        case SQLITE_CANTOPEN: return "无法打开文件";
+        case SQLITE_IOERR: return "读写文件出错";
+        case SQLITE_FULL: return "磁盘空间不足";
         case SQLITE_READONLY:
-        case SQLITE_PERM:
-            return "文件只读";
+        case SQLITE_PERM: return "文件只读";
         case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-            return "文件正被占用";
-        default:
-            return sqlite3_errmsg(db);
+        case SQLITE_LOCKED: return "文件正被占用";
+        default: return sqlite3_errmsg(db);
     }
 }
 
@@ -191,9 +186,7 @@ std::string encodePlain(const FieldDef& f, const Value& v) {
             break;
         }
         case FieldType::Text:
-        case FieldType::Memo:
-            out = std::get<std::string>(v);
-            break;
+        case FieldType::Memo: out = std::get<std::string>(v); break;
     }
     return out;
 }
@@ -219,9 +212,7 @@ bool decodePlain(const FieldDef& f, std::string&& plain, Value& out) {
             if (getTextLength(plain) > f.width) return false;
             out = std::move(plain);
             return true;
-        case FieldType::Memo:
-            out = std::move(plain);
-            return true;
+        case FieldType::Memo: out = std::move(plain); return true;
     }
     return false;
 }
@@ -273,7 +264,6 @@ bool normalize(const FieldDef& f, const Value& in, Value& out, std::string& erro
     error = "字段“" + f.name + "”的值类型不符";
     return false;
 }
-
 
 // A blank companion meets its table: it takes the table's file id and an empty memo for every
 // record, in one transaction.
@@ -406,8 +396,9 @@ bool TableFile::storeCells(const Row& row, const std::vector<std::pair<int, Valu
                            const Protection& protection) {
     for (const auto& [i, value] : cells) {
         const bool memo = fields_[i].type == FieldType::Memo;
-        sqlite3_stmt* s = statement(memo ? "UPDATE edt.qb_memos SET v=?1 WHERE mk=?2"
-                                         : "UPDATE main.qb_records SET f" + std::to_string(i + 1) + "=?1 WHERE k=?2");
+        sqlite3_stmt* s =
+            statement(memo ? "UPDATE edt.qb_memos SET v=?1 WHERE mk=?2"
+                           : "UPDATE main.qb_records SET f" + std::to_string(i + 1) + "=?1 WHERE k=?2");
         if (!s) return false;
         if (!bindValue(s, 1, row.key, i, value, protection)) return false;
         sqlite3_bind_int64(s, 2, memo ? row.key * 256 + i + 1 : row.key);
@@ -652,6 +643,5 @@ bool TableFile::pack() {
     notify();
     return true;
 }
-
 
 }  // namespace runtime::store::detail

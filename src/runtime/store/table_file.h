@@ -48,8 +48,8 @@ std::string storeNameOf(const std::string& path);
 bool validateFields(const std::vector<FieldDef>& fields, std::string& error);
 // Writes a new table file (and, for WithTable, its bound companion when a field is a memo);
 // never replaces an existing file. The files appear complete or not at all.
-bool createTableFiles(const std::string& path, const std::vector<FieldDef>& fields, const Protection& protection,
-                      CompanionMode mode, std::string& error);
+bool createTableFiles(const std::string& path, const std::vector<FieldDef>& fields,
+                      const Protection& protection, CompanionMode mode, std::string& error);
 // A blank memo companion: it binds to the first table that opens with it.
 bool createBlankCompanion(const std::string& edtPath, std::string& error);
 // Deletes the file and its journal and log; true when none of the three is left.
@@ -130,7 +130,8 @@ private:
     bool transaction(Files files, Body body);
     // Re-seals the header, every record and every memo under `next`, through `db` where this
     // table's files are attached as `tableSchema` and `memoSchema`.
-    bool reseal(sqlite3* db, const std::string& tableSchema, const std::string& memoSchema, const Protection& next);
+    bool reseal(sqlite3* db, const std::string& tableSchema, const std::string& memoSchema,
+                const Protection& next);
     // The connection: opened (in rollback-journal mode) with the companion attached, or closed
     // so that another connection may take the files.
     bool connect(std::string& error);
@@ -139,7 +140,8 @@ private:
     sqlite3_stmt* statement(const std::string& sql);
     bool bindValue(sqlite3_stmt* stmt, int index, int64_t key, int fieldIndex, const Value& value,
                    const Protection& protection, sqlite3* db = nullptr);
-    bool storeCells(const Row& row, const std::vector<std::pair<int, Value>>& cells, const Protection& protection);
+    bool storeCells(const Row& row, const std::vector<std::pair<int, Value>>& cells,
+                    const Protection& protection);
     bool insertRow(const Row& row);
     void notify();
     bool failWrite(int rc, sqlite3* db = nullptr);

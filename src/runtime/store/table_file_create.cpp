@@ -73,10 +73,11 @@ bool buildFile(const std::string& tmp, const std::string& finalPath, Body body, 
 }
 
 int writeMemoHeader(sqlite3* db, const std::string* fileId) {
-    const std::string header = "PRAGMA main.application_id=" + std::to_string(kMemoAppId) +
-                               ";CREATE TABLE qb_memo_file(id INTEGER PRIMARY KEY CHECK(id=1), magic TEXT NOT NULL,"
-                               " version INTEGER NOT NULL, file_id BLOB);"
-                               "CREATE TABLE qb_memos(mk INTEGER PRIMARY KEY, v NOT NULL);";
+    const std::string header =
+        "PRAGMA main.application_id=" + std::to_string(kMemoAppId) +
+        ";CREATE TABLE qb_memo_file(id INTEGER PRIMARY KEY CHECK(id=1), magic TEXT NOT NULL,"
+        " version INTEGER NOT NULL, file_id BLOB);"
+        "CREATE TABLE qb_memos(mk INTEGER PRIMARY KEY, v NOT NULL);";
     int rc = execSql(db, header.c_str());
     if (rc != SQLITE_OK) return rc;
     Stmt s(db, "INSERT INTO qb_memo_file VALUES(1, ?1, ?2, ?3)");

@@ -35,7 +35,7 @@ inline constexpr int kCheckpointPages = 1000;
 inline constexpr int kLogSizeLimit = 4 << 20;
 
 class Stmt {
-  public:
+public:
     Stmt(sqlite3* db, const std::string& sql) { rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr); }
     ~Stmt() { sqlite3_finalize(s); }
     Stmt(const Stmt&) = delete;

@@ -145,12 +145,9 @@ bool isOurCopy(const std::string& path, bool journal) {
 bool settleJournal(const std::string& path) {
     const std::string journal = path + "-journal";
     switch (journalState(journal)) {
-        case JournalState::None:
-            return true;
-        case JournalState::Spent:
-            return ::unlink(journal.c_str()) == 0;
-        case JournalState::Hot:
-            break;
+        case JournalState::None: return true;
+        case JournalState::Spent: return ::unlink(journal.c_str()) == 0;
+        case JournalState::Hot: break;
     }
     sqlite3* db = nullptr;
     // The first read rolls the change back; VACUUM then leaves only live pages in the file.

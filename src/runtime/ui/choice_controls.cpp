@@ -19,7 +19,7 @@ namespace runtime::ui::detail {
 namespace {
 
 class Button : public WidgetControl {
-  public:
+public:
     Button(FormWindow& win, const ControlDef& def, QWidget* parent) : WidgetControl(win, def) {
         if (def.kind == ControlKind::CheckBox)
             button_ = new QCheckBox(qs(def.text), parent);
@@ -56,18 +56,18 @@ class Button : public WidgetControl {
         return WidgetControl::get(p);
     }
 
-  private:
+private:
     QAbstractButton* button_;
 };
 
 // A list whose press on the line already selected is reported too: the selection does not
 // change then, yet the user chose that line again (a result line followed a second time).
 class ReselectableList : public QListWidget {
-  public:
+public:
     using QListWidget::QListWidget;
     std::function<void()> onReselected;
 
-  protected:
+protected:
     void mousePressEvent(QMouseEvent* e) override {
         QListWidgetItem* before = currentItem();
         const bool wasSelected = before && before->isSelected();
@@ -84,7 +84,7 @@ class ReselectableList : public QListWidget {
 // keep two pixels beside them (one clear of the frame is not enough: the text seems to touch it)
 // and its scroll bar is a little narrower.
 class NarrowListStyle : public QProxyStyle {
-  public:
+public:
     static constexpr int kScrollBarWidth = 10;
     int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
         if (metric == PM_ScrollBarExtent) return kScrollBarWidth;
@@ -102,7 +102,7 @@ class NarrowListStyle : public QProxyStyle {
 };
 
 class ListBox : public WidgetControl {
-  public:
+public:
     ListBox(FormWindow& win, const ControlDef& def, QWidget* parent) : WidgetControl(win, def) {
         auto* list = new ReselectableList(parent);
         list->onReselected = [this] {
@@ -185,14 +185,14 @@ class ListBox : public WidgetControl {
         return it && checkable_ && it->checkState() == Qt::Checked;
     }
 
-  private:
+private:
     QListWidget* list_;
     bool checkable_ = false;
 };
 
 // Drop-down whose text can also be typed; typing never adds items.
 class ComboBox : public WidgetControl {
-  public:
+public:
     ComboBox(FormWindow& win, const ControlDef& def, QWidget* parent) : WidgetControl(win, def) {
         combo_ = new QComboBox(parent);
         combo_->setEditable(true);
@@ -258,7 +258,7 @@ class ComboBox : public WidgetControl {
         combo_->clear();
     }
 
-  private:
+private:
     QComboBox* combo_;
 };
 

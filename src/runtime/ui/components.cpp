@@ -12,7 +12,7 @@ namespace runtime::ui::detail {
 namespace {
 
 class Component : public Control {
-  public:
+public:
     Component(FormWindow& win, const ControlDef& def) : Control(win, def), object_(new QObject(&win)) {
         object_->setObjectName(qs(def.name));
         switch (def.kind) {
@@ -31,11 +31,8 @@ class Component : public Control {
                 props_["provider"] = std::string(def.target);
                 props_["readOnly"] = def.readOnlyData;
                 break;
-            case ControlKind::MenuComponent:
-                props_["font"] = std::string(def.target);
-                break;
-            default:
-                break;
+            case ControlKind::MenuComponent: props_["font"] = std::string(def.target); break;
+            default: break;
         }
     }
     ~Component() override { delete object_; }
@@ -54,7 +51,7 @@ class Component : public Control {
         return it == props_.end() ? Value{} : it->second;
     }
 
-  private:
+private:
     QPointer<QObject> object_;
     std::map<std::string, Value, std::less<>> props_;
 };

@@ -17,7 +17,7 @@ namespace {
 // Tab control: a strip of tabs down one edge; the pages cover the whole control so that page
 // children keep their design positions beside the strip. Only the current page shows.
 class TabControlWidget : public QWidget {
-  public:
+public:
     static constexpr int kStrip = 24;
 
     TabControlWidget(QWidget* parent, TabSide side) : QWidget(parent), side_(side) {
@@ -49,10 +49,10 @@ class TabControlWidget : public QWidget {
         bar_->raise();
     }
 
-  protected:
+protected:
     void resizeEvent(QResizeEvent*) override { layoutParts(); }
 
-  private:
+private:
     void layoutParts() {
         const int w = width(), h = height();
         const int barHeight = std::min(h, bar_->sizeHint().height());
@@ -71,7 +71,7 @@ class TabControlWidget : public QWidget {
 };
 
 class TabControl : public WidgetControl {
-  public:
+public:
     TabControl(FormWindow& win, const ControlDef& def, QWidget* parent) : WidgetControl(win, def) {
         tabs_ = new TabControlWidget(parent, def.tabSide);
         const QStringList captions = splitLines(def.text);
@@ -100,7 +100,7 @@ class TabControl : public WidgetControl {
         return WidgetControl::get(p);
     }
 
-  private:
+private:
     TabControlWidget* tabs_;
 };
 
@@ -108,7 +108,7 @@ class TabControl : public WidgetControl {
 // sized for a 12-pixel font; this font's line is taller. The caption moves up until its strokes
 // clear the controls below it, but never above the box's top, where they would be cut.
 class GroupCaptionStyle : public QProxyStyle {
-  public:
+public:
     QRect subControlRect(ComplexControl cc, const QStyleOptionComplex* option, SubControl sc,
                          const QWidget* widget) const override {
         QRect r = QProxyStyle::subControlRect(cc, option, sc, widget);
@@ -139,7 +139,7 @@ class GroupCaptionStyle : public QProxyStyle {
 };
 
 class GroupBox : public WidgetControl {
-  public:
+public:
     GroupBox(FormWindow& win, const ControlDef& def, QWidget* parent) : WidgetControl(win, def) {
         box_ = new QGroupBox(qs(def.text), parent);
         box_->setStyle(GroupCaptionStyle::instance());
@@ -158,7 +158,7 @@ class GroupBox : public WidgetControl {
         return WidgetControl::get(p);
     }
 
-  private:
+private:
     QGroupBox* box_;
 };
 

@@ -29,7 +29,7 @@ struct Watch {
 };
 
 class InputWatcher : public QObject {
-  public:
+public:
     static InputWatcher& instance() {
         static InputWatcher* w = new InputWatcher;  // lives as long as the application
         return *w;
@@ -52,7 +52,7 @@ class InputWatcher : public QObject {
         wheelRest_.remove(c);
     }
 
-  protected:
+protected:
     bool eventFilter(QObject* o, QEvent* e) override {
         auto it = watches_.constFind(o);
         if (it == watches_.constEnd()) return false;
@@ -115,12 +115,11 @@ class InputWatcher : public QObject {
                     c->raise(event::kWheel, EventArgs{notches, modifierState(0, we->modifiers()), 0});
                 return true;  // the handler moves the control itself
             }
-            default:
-                return false;
+            default: return false;
         }
     }
 
-  private:
+private:
     static bool isUserInput(QEvent::Type t) {
         switch (t) {
             case QEvent::MouseButtonPress:
@@ -129,10 +128,8 @@ class InputWatcher : public QObject {
             case QEvent::MouseMove:
             case QEvent::KeyPress:
             case QEvent::KeyRelease:
-            case QEvent::Wheel:
-                return true;
-            default:
-                return false;
+            case QEvent::Wheel: return true;
+            default: return false;
         }
     }
 

@@ -15,17 +15,17 @@ namespace runtime::ui::detail {
 
 // A control whose screen presence is one widget (with possible parts).
 class WidgetControl : public Control {
-  public:
+public:
     using Control::Control;
     QWidget* widget() const override { return widget_; }
 
-  protected:
+protected:
     void adopt(QWidget* w) {
         widget_ = w;
         placeWidget(w);
     }
 
-  private:
+private:
     QPointer<QWidget> widget_;
 };
 

@@ -26,12 +26,14 @@ namespace {
 QString defaultApplicationId(const QString& mimeType) {
     QProcess query;
     query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), mimeType});
-    if (!query.waitForFinished(10000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) {
+    if (!query.waitForFinished(10000) || query.exitStatus() != QProcess::NormalExit ||
+        query.exitCode() != 0) {
         query.kill();
         query.waitForFinished(1000);
         return {};
     }
-    const QString id = QString::fromUtf8(query.readAllStandardOutput()).trimmed().section(QLatin1Char('\n'), 0, 0);
+    const QString id =
+        QString::fromUtf8(query.readAllStandardOutput()).trimmed().section(QLatin1Char('\n'), 0, 0);
     return id.endsWith(QLatin1String(".desktop")) && !id.contains(QLatin1Char('/')) ? id : QString();
 }
 
@@ -41,7 +43,8 @@ QStringList applicationFolders() {
     QString dirs = qEnvironmentVariable("XDG_DATA_DIRS");
     if (dirs.isEmpty()) dirs = QStringLiteral("/usr/local/share:/usr/share");
     QStringList folders{home + QStringLiteral("/applications")};
-    for (const QString& d : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts)) folders << d + QStringLiteral("/applications");
+    for (const QString& d : dirs.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+        folders << d + QStringLiteral("/applications");
     return folders;
 }
 

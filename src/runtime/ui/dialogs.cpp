@@ -1,7 +1,7 @@
 // The dialog service: every message box, input box, common file dialog, save-file dialog,
-// file-replace question and pop-up menu of the program goes through here. In the program they are Qt dialogs (their
-// standard buttons translated: 确定, 取消); in scripted mode (dialogs_testing.h) they take the
-// next scripted answer and are recorded instead of shown.
+// file-replace question and pop-up menu of the program goes through here. In the program they are Qt dialogs
+// (their standard buttons translated: 确定, 取消); in scripted mode (dialogs_testing.h) they take the next
+// scripted answer and are recorded instead of shown.
 #include <QApplication>
 #include <QCursor>
 #include <QDir>
@@ -82,8 +82,8 @@ void record(ShownDialog d) {
     if (!environmentScript().log.empty()) {
         QFile f(QString::fromStdString(environmentScript().log));
         if (f.open(QIODevice::Append)) {
-            f.write(QByteArray::number(static_cast<int>(d.kind)) + "|" + QByteArray::fromStdString(d.title) + "|" +
-                    QByteArray::fromStdString(d.text) + "|" + QByteArray::number(d.flags) + "\n");
+            f.write(QByteArray::number(static_cast<int>(d.kind)) + "|" + QByteArray::fromStdString(d.title) +
+                    "|" + QByteArray::fromStdString(d.text) + "|" + QByteArray::number(d.flags) + "\n");
         }
     }
     script().shown.push_back(std::move(d));
@@ -148,8 +148,9 @@ bool copyWithProgress(const QString& from, const QString& to, bool showProgress)
     const qint64 total = in.size();
     std::unique_ptr<QProgressDialog> progress;
     if (showProgress && total > (4 << 20)) {
-        progress = std::make_unique<QProgressDialog>(QStringLiteral("正在复制 %1").arg(QFileInfo(from).fileName()),
-                                                     QStringLiteral("取消"), 0, 1000, dialogParent());
+        progress =
+            std::make_unique<QProgressDialog>(QStringLiteral("正在复制 %1").arg(QFileInfo(from).fileName()),
+                                              QStringLiteral("取消"), 0, 1000, dialogParent());
         progress->setWindowModality(Qt::ApplicationModal);
         progress->setMinimumDuration(0);
     }
@@ -216,11 +217,26 @@ void setUpMessageBox(QMessageBox& box, std::string_view text, int flags, std::st
     QMessageBox::StandardButtons buttons = B::Ok;
     B escape = B::Ok;
     switch (flags & 0x0F) {
-        case 1: buttons = B::Ok | B::Cancel; escape = B::Cancel; break;
-        case 2: buttons = B::Abort | B::Retry | B::Ignore; escape = B::Abort; break;
-        case 3: buttons = B::Yes | B::No | B::Cancel; escape = B::Cancel; break;
-        case 4: buttons = B::Yes | B::No; escape = B::No; break;
-        case 5: buttons = B::Retry | B::Cancel; escape = B::Cancel; break;
+        case 1:
+            buttons = B::Ok | B::Cancel;
+            escape = B::Cancel;
+            break;
+        case 2:
+            buttons = B::Abort | B::Retry | B::Ignore;
+            escape = B::Abort;
+            break;
+        case 3:
+            buttons = B::Yes | B::No | B::Cancel;
+            escape = B::Cancel;
+            break;
+        case 4:
+            buttons = B::Yes | B::No;
+            escape = B::No;
+            break;
+        case 5:
+            buttons = B::Retry | B::Cancel;
+            escape = B::Cancel;
+            break;
         default: break;
     }
     box.setStandardButtons(buttons);
@@ -228,10 +244,11 @@ void setUpMessageBox(QMessageBox& box, std::string_view text, int flags, std::st
     // Qt sizes a message box for its text, and for its title with 50 pixels beside it: a window
     // manager's title bar gives a short text's box the window icon and up to three buttons, and
     // draws the title in a font of its own, often larger or bold, so a short title got cut.
-    const int titleRoom = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) * 3 / 2 + kTitleBarControls;
+    const int titleRoom =
+        QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) * 3 / 2 + kTitleBarControls;
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-        grid->addItem(new QSpacerItem(titleRoom, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
-                      grid->columnCount());
+        grid->addItem(new QSpacerItem(titleRoom, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 // ---- Test seam ----
@@ -313,7 +330,8 @@ bool showCommonDialog(std::string_view window, std::string_view dialog) {
     bool mustExist = false;
     valueToBool(c->get("mustExist"), mustExist);
     bool hideDetails = false;
-    QFileDialog fd(dialogParent(), qs(title), qs(valueToText(c->get("folder"))), qtFilter(filter, hideDetails));
+    QFileDialog fd(dialogParent(), qs(title), qs(valueToText(c->get("folder"))),
+                   qtFilter(filter, hideDetails));
     fd.setOption(QFileDialog::HideNameFilterDetails, hideDetails);
     fd.setAcceptMode(QFileDialog::AcceptOpen);
     fd.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
@@ -328,7 +346,8 @@ bool showSaveFileDialog(std::string_view title, std::string_view folder, std::st
     // A file dialog opened on a folder that is not there opens on the working folder instead,
     // which is the program's own.
     QString start = qs(folder);
-    if (start.isEmpty() || !QFileInfo(start).isDir()) start = qs(getSpecialFolderPath(kSpecialFolderDocuments));
+    if (start.isEmpty() || !QFileInfo(start).isDir())
+        start = qs(getSpecialFolderPath(kSpecialFolderDocuments));
     const QString proposed = QDir(start).filePath(qs(fileName));
     Script& s = script();
     if (s.on) {

@@ -24,7 +24,7 @@ struct ShownDialog {
 void useScriptedDialogs(bool on = true);
 bool scriptedDialogs();
 
-void pushMessageBoxAnswer(int answer);                       // kIdOk .. kIdNo
+void pushMessageBoxAnswer(int answer);  // kIdOk .. kIdNo
 void pushInputBoxAnswer(bool ok, std::string text);
 void pushCommonDialogAnswer(bool ok, std::string fileName);  // full path of the chosen file
 void pushSaveFileDialogAnswer(bool ok, std::string path);    // the path chosen to save to

@@ -10,7 +10,7 @@ namespace runtime::ui::detail {
 namespace {
 
 class Label : public WidgetControl {
-  public:
+public:
     Label(FormWindow& win, const ControlDef& def, QWidget* parent) : WidgetControl(win, def) {
         label_ = new QLabel(qs(def.text), parent);
         label_->setTextFormat(Qt::PlainText);
@@ -31,12 +31,12 @@ class Label : public WidgetControl {
         return WidgetControl::get(p);
     }
 
-  private:
+private:
     QLabel* label_;
 };
 
 class Hyperlink : public WidgetControl {
-  public:
+public:
     Hyperlink(FormWindow& win, const ControlDef& def, QWidget* parent)
         : WidgetControl(win, def), caption_(qs(def.text)), target_(qs(def.target)) {
         label_ = new QLabel(parent);
@@ -63,7 +63,7 @@ class Hyperlink : public WidgetControl {
         return WidgetControl::get(p);
     }
 
-  private:
+private:
     void render() {
         label_->setText(
             QStringLiteral("<a href=\"%1\">%2</a>").arg(target_.toHtmlEscaped(), caption_.toHtmlEscaped()));
@@ -73,7 +73,7 @@ class Hyperlink : public WidgetControl {
 };
 
 class ProgressBar : public WidgetControl {
-  public:
+public:
     ProgressBar(FormWindow& win, const ControlDef& def, QWidget* parent) : WidgetControl(win, def) {
         bar_ = new QProgressBar(parent);
         bar_->setRange(0, 100);
@@ -104,7 +104,7 @@ class ProgressBar : public WidgetControl {
         return WidgetControl::get(p);
     }
 
-  private:
+private:
     QProgressBar* bar_;
 };
 

@@ -21,7 +21,7 @@ namespace {
 // Only "-" and digits (when asked) and at most maxBytes GB18030 bytes can be typed. Program
 // writes bypass it, as they bypass the limits of the system's edit boxes.
 class EntryValidator : public QValidator {
-  public:
+public:
     EntryValidator(int maxBytes, bool digits, QObject* parent)
         : QValidator(parent), maxBytes_(maxBytes), digits_(digits) {}
     State validate(QString& input, int&) const override {
@@ -32,7 +32,7 @@ class EntryValidator : public QValidator {
         return Acceptable;
     }
 
-  private:
+private:
     int maxBytes_;
     bool digits_;
 };
@@ -40,7 +40,7 @@ class EntryValidator : public QValidator {
 // The up-down arrows beside an edit box: each press steps the number in the box by one within
 // the range and writes it as the program would (content-changed runs once).
 class UpDownArrows : public QWidget {
-  public:
+public:
     UpDownArrows(QWidget* parent, std::function<void(int)> step) : QWidget(parent) {
         up_ = new QToolButton(this);
         down_ = new QToolButton(this);
@@ -56,20 +56,20 @@ class UpDownArrows : public QWidget {
         QObject::connect(down_, &QToolButton::clicked, this, [step] { step(-1); });
     }
 
-  protected:
+protected:
     void resizeEvent(QResizeEvent*) override {
         const int h = height() / 2;
         up_->setGeometry(0, 0, width(), h);
         down_->setGeometry(0, h, width(), height() - h);
     }
 
-  private:
+private:
     QToolButton* up_;
     QToolButton* down_;
 };
 
 class EditBox : public WidgetControl {
-  public:
+public:
     static constexpr int kNarrowBoxWidth = 30;
 
     EditBox(FormWindow& win, const ControlDef& def, QWidget* parent) : WidgetControl(win, def) {
@@ -170,7 +170,7 @@ class EditBox : public WidgetControl {
         return WidgetControl::get(p);
     }
 
-  private:
+private:
     std::string text() const { return ss(line_ ? line_->text() : plain_->toPlainText()); }
 
     // A program write: the text changes unchecked and content-changed runs once, nested, even

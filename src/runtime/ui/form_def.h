@@ -58,9 +58,7 @@ enum class Align { Left, Centre };
 enum class TabSide { Left, Right };
 
 inline constexpr uint32_t kNoColour = 0xFFFFFFFFu;
-constexpr uint32_t rgb(int r, int g, int b) {
-    return (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
-}
+constexpr uint32_t rgb(int r, int g, int b) { return (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b); }
 
 struct EventBinding {
     int event = 0;
@@ -123,7 +121,7 @@ struct MenuDef {
 };
 
 enum class Frame {
-    Fixed,  // fixed-size frame with title bar
+    Fixed,    // fixed-size frame with title bar
     NoFrame,  // no frame, no title bar
 };
 

@@ -37,7 +37,7 @@ Qt::WindowFlags flagsFor(const WindowDef& def) {
 
 void mouseOnWindow(const FormWindow& w, QMouseEvent* e, int ev) {
     w.raiseWindowEvent(ev, EventArgs{int64_t(e->position().x()), int64_t(e->position().y()),
-                          int64_t(e->button() == Qt::LeftButton ? 1 : 2)});
+                                     int64_t(e->button() == Qt::LeftButton ? 1 : 2)});
 }
 
 }  // namespace
@@ -110,8 +110,10 @@ void FormWindow::buildControls() {
         if (*def.container) {
             Control* container = control(def.container);
             QWidget* inner = container ? container->childParent(def.page) : nullptr;
-            if (inner) parent = inner;
-            else qWarning("window %s: control %s has no container %s", def_.name, def.name, def.container);
+            if (inner)
+                parent = inner;
+            else
+                qWarning("window %s: control %s has no container %s", def_.name, def.name, def.container);
         }
         controls_.push_back(createControl(*this, def, parent));
     }
@@ -156,7 +158,8 @@ void FormWindow::changeEvent(QEvent* e) {
         // A click on a disabled window makes it active, and keys typed next would go nowhere.
         if (isActiveWindow())
             if (FormWindow* modal = modalDisabling(this))
-                QMetaObject::invokeMethod(modal, [modal] { bringModalForward(modal); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    modal, [modal] { bringModalForward(modal); }, Qt::QueuedConnection);
         return;
     }
     if (e->type() != QEvent::WindowStateChange || quietStateChange) return;
@@ -202,8 +205,10 @@ void FormWindow::hideEvent(QHideEvent* e) {
 }
 
 void FormWindow::mousePressEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton) mouseOnWindow(*this, e, event::kLeftDown);
-    else if (e->button() == Qt::RightButton) mouseOnWindow(*this, e, event::kRightDown);
+    if (e->button() == Qt::LeftButton)
+        mouseOnWindow(*this, e, event::kLeftDown);
+    else if (e->button() == Qt::RightButton)
+        mouseOnWindow(*this, e, event::kRightDown);
     QWidget::mousePressEvent(e);
 }
 

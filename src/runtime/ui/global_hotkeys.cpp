@@ -3,11 +3,11 @@
 // to the notify control as its event 0 with the registration's id, like any other event.
 // Without an X server (the offscreen platform, Wayland without XWayland) every registration is
 // refused with id 0, as a combination the system will not give is.
+#include <QtGui/qguiapplication_platform.h>
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QWidget>
-#include <QtGui/qguiapplication_platform.h>
 
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
@@ -86,7 +86,8 @@ QNativeInterface::QX11Application* x11() {
     return app ? app->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
 }
 
-constexpr uint16_t kLockVariants[] = {0, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK};
+constexpr uint16_t kLockVariants[] = {0, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK,
+                                      XCB_MOD_MASK_2 | XCB_MOD_MASK_LOCK};
 constexpr uint16_t kRelevantModifiers = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_1;
 
 xcb_window_t rootWindow(xcb_connection_t* c) { return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root; }
@@ -166,7 +167,8 @@ bool unregisterGlobalHotkey(Handle owner, int id) {
     if (id == 0 || it == registrations().end() || it->second.owner != owner) return false;
     if (QNativeInterface::QX11Application* native = x11(); native && native->connection()) {
         xcb_connection_t* c = native->connection();
-        for (uint16_t lock : kLockVariants) xcb_ungrab_key(c, it->second.keycode, rootWindow(c), it->second.modifiers | lock);
+        for (uint16_t lock : kLockVariants)
+            xcb_ungrab_key(c, it->second.keycode, rootWindow(c), it->second.modifiers | lock);
         xcb_flush(c);
     }
     registrations().erase(it);

@@ -12,22 +12,31 @@ namespace runtime::ui {
 namespace detail {
 
 bool valueToInt(const Value& v, int64_t& out) {
-    if (const auto* i = std::get_if<int64_t>(&v)) out = *i;
-    else if (const auto* b = std::get_if<bool>(&v)) out = *b ? 1 : 0;
+    if (const auto* i = std::get_if<int64_t>(&v))
+        out = *i;
+    else if (const auto* b = std::get_if<bool>(&v))
+        out = *b ? 1 : 0;
     else if (const auto* d = std::get_if<double>(&v)) {
         if (!std::isfinite(*d)) return false;
         out = int64_t(std::trunc(*d));
-    } else if (const auto* s = std::get_if<std::string>(&v)) out = toInteger(*s);
-    else return false;
+    } else if (const auto* s = std::get_if<std::string>(&v))
+        out = toInteger(*s);
+    else
+        return false;
     return true;
 }
 
 bool valueToBool(const Value& v, bool& out) {
-    if (const auto* b = std::get_if<bool>(&v)) out = *b;
-    else if (const auto* i = std::get_if<int64_t>(&v)) out = *i != 0;
-    else if (const auto* d = std::get_if<double>(&v)) out = *d != 0;
-    else if (const auto* s = std::get_if<std::string>(&v)) out = *s == "true" || toNumber(*s) != 0;
-    else return false;
+    if (const auto* b = std::get_if<bool>(&v))
+        out = *b;
+    else if (const auto* i = std::get_if<int64_t>(&v))
+        out = *i != 0;
+    else if (const auto* d = std::get_if<double>(&v))
+        out = *d != 0;
+    else if (const auto* s = std::get_if<std::string>(&v))
+        out = *s == "true" || toNumber(*s) != 0;
+    else
+        return false;
     return true;
 }
 
@@ -60,16 +69,22 @@ bool setWindowProperty(FormWindow& w, std::string_view p, const Value& v) {
     }
     if (!valueToInt(v, n)) return false;
     const QSize frame = w.frameAllowance();
-    if (p == "left") w.move(int(n), w.pos().y());
-    else if (p == "top") w.move(w.pos().x(), int(n));
-    else if (p == "width") w.setFixedWidth(std::max(0, int(n) - frame.width()));
-    else if (p == "height") w.setFixedHeight(std::max(1, int(n) - frame.height()));
+    if (p == "left")
+        w.move(int(n), w.pos().y());
+    else if (p == "top")
+        w.move(w.pos().x(), int(n));
+    else if (p == "width")
+        w.setFixedWidth(std::max(0, int(n) - frame.width()));
+    else if (p == "height")
+        w.setFixedHeight(std::max(1, int(n) - frame.height()));
     else if (p == "windowState") {
         if (w.hiddenMinimised && n == 2) return true;
         if (w.hiddenMinimised) restoreByProgram(&w);
         Qt::WindowStates s = w.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
-        if (n == 2) s |= Qt::WindowMinimized;
-        else if (n == 1) s |= Qt::WindowMaximized;
+        if (n == 2)
+            s |= Qt::WindowMinimized;
+        else if (n == 1)
+            s |= Qt::WindowMaximized;
         if (s != w.windowState()) setWindowStateByProgram(&w, s);  // size-changed runs nested
     } else {
         return false;
@@ -87,7 +102,8 @@ Value getWindowProperty(const FormWindow& w, std::string_view p) {
     if (p == "width") return int64_t(w.width() + frame.width());
     if (p == "height") return int64_t(w.height() + frame.height());
     if (p == "windowState") {
-        if ((w.windowState() & Qt::WindowMinimized) || (w.hiddenMinimised && !w.isVisible())) return int64_t(2);
+        if ((w.windowState() & Qt::WindowMinimized) || (w.hiddenMinimised && !w.isVisible()))
+            return int64_t(2);
         if (w.windowState() & Qt::WindowMaximized) return int64_t(1);
         return int64_t(0);
     }
@@ -198,7 +214,8 @@ bool isListItemChecked(std::string_view window, std::string_view control, int in
 void resetGrid(std::string_view window, std::string_view grid) {
     if (GridOps* g = gridOf(window, grid)) g->reset();
 }
-void setGridCellData(std::string_view window, std::string_view grid, int row, int column, std::string_view text) {
+void setGridCellData(std::string_view window, std::string_view grid, int row, int column,
+                     std::string_view text) {
     if (GridOps* g = gridOf(window, grid)) g->setCell(row, column, text);
 }
 std::string getGridCellData(std::string_view window, std::string_view grid, int row, int column) {
@@ -211,16 +228,20 @@ void setGridColumnWidth(std::string_view window, std::string_view grid, int colu
 void setGridRowHeight(std::string_view window, std::string_view grid, int row, int height) {
     if (GridOps* g = gridOf(window, grid)) g->setRowHeight(row, height);
 }
-void setGridAlignmentCentred(std::string_view window, std::string_view grid, int row, int column, int endRow, int endColumn) {
+void setGridAlignmentCentred(std::string_view window, std::string_view grid, int row, int column, int endRow,
+                             int endColumn) {
     if (GridOps* g = gridOf(window, grid)) g->setCentred(row, column, endRow, endColumn);
 }
-void setGridWordWrap(std::string_view window, std::string_view grid, int row, int column, int endRow, int endColumn, bool on) {
+void setGridWordWrap(std::string_view window, std::string_view grid, int row, int column, int endRow,
+                     int endColumn, bool on) {
     if (GridOps* g = gridOf(window, grid)) g->setWordWrap(row, column, endRow, endColumn, on);
 }
-void setGridBackColour(std::string_view window, std::string_view grid, int row, int column, int endRow, int endColumn, uint32_t rgb) {
+void setGridBackColour(std::string_view window, std::string_view grid, int row, int column, int endRow,
+                       int endColumn, uint32_t rgb) {
     if (GridOps* g = gridOf(window, grid)) g->setBackColour(row, column, endRow, endColumn, rgb);
 }
-void setGridBold(std::string_view window, std::string_view grid, int row, int column, int endRow, int endColumn) {
+void setGridBold(std::string_view window, std::string_view grid, int row, int column, int endRow,
+                 int endColumn) {
     if (GridOps* g = gridOf(window, grid)) g->setBold(row, column, endRow, endColumn);
 }
 void setGridCursor(std::string_view window, std::string_view grid, int row, int column) {
@@ -237,7 +258,8 @@ int getGridCursorColumn(std::string_view window, std::string_view grid) {
 
 // ---- Data-bound table views ----
 
-void setDbGridColumnWidth(std::string_view window, std::string_view dataSource, int firstColumn, int count, int width) {
+void setDbGridColumnWidth(std::string_view window, std::string_view dataSource, int firstColumn, int count,
+                          int width) {
     forViewsOf(window, dataSource, [&](GridOps& g) { g.setDbColumnWidth(firstColumn, count, width); });
 }
 void setDbGridCurrentRow(std::string_view window, std::string_view dataSource, int row) {
@@ -251,11 +273,14 @@ int getDbGridFirstSelectedColumn(std::string_view window, std::string_view view)
     GridOps* g = gridOf(window, view);
     return g ? g->dbFirstSelectedColumn() : 0;
 }
-void selectDbGridRange(std::string_view window, std::string_view view, int row, int column, int endRow, int endColumn) {
+void selectDbGridRange(std::string_view window, std::string_view view, int row, int column, int endRow,
+                       int endColumn) {
     if (GridOps* g = gridOf(window, view)) g->selectDbRange(row, column, endRow, endColumn);
 }
-void setDbGridCellsAttribute(std::string_view window, std::string_view dataSource, int row, int column, int endRow, int endColumn, uint32_t rgb) {
-    forViewsOf(window, dataSource, [&](GridOps& g) { g.setDbCellsAttribute(row, column, endRow, endColumn, rgb); });
+void setDbGridCellsAttribute(std::string_view window, std::string_view dataSource, int row, int column,
+                             int endRow, int endColumn, uint32_t rgb) {
+    forViewsOf(window, dataSource,
+               [&](GridOps& g) { g.setDbCellsAttribute(row, column, endRow, endColumn, rgb); });
 }
 
 }  // namespace runtime::ui

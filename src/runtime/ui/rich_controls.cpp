@@ -57,7 +57,8 @@ public:
         if (def.disabled) cal_->setEnabled(false);
         // The calendar reports its own wheel and right button; the rest is generic.
         watch(cal_, kMouseInput | kKeyInput | kFocusInput);
-        QObject::connect(cal_, &widgets::MonthCalendar::dateChanged, cal_, [this] { raise(event::kChanged); });
+        QObject::connect(cal_, &widgets::MonthCalendar::dateChanged, cal_,
+                         [this] { raise(event::kChanged); });
         QObject::connect(cal_, &widgets::MonthCalendar::wheelTurned, cal_, [this](int notches) {
             raise(event::kWheel, EventArgs{notches, 0, 0});
         });
@@ -154,7 +155,8 @@ public:
     bool set(std::string_view p, const Value& v) override {
         int64_t n = 0;
         if (p == "zoom" && valueToInt(v, n)) {
-            view_->setZoom(int(std::clamp<int64_t>(n, widgets::TableView::kMinZoom, widgets::TableView::kMaxZoom)));
+            view_->setZoom(
+                int(std::clamp<int64_t>(n, widgets::TableView::kMinZoom, widgets::TableView::kMaxZoom)));
             return true;
         }
         if (p == "dataSource") {
@@ -186,7 +188,9 @@ public:
         view_->showTable(provider ? valueToText(provider->get("file")) : std::string());
     }
 
-    void setDbColumnWidth(int first, int count, int width) override { view_->setColumnWidths(first, count, width); }
+    void setDbColumnWidth(int first, int count, int width) override {
+        view_->setColumnWidths(first, count, width);
+    }
     void setDbCurrentRow(int row) override { view_->setCurrentRow(row); }
     int dbFirstSelectedRow() const override { return view_->firstSelectedRow(); }
     int dbFirstSelectedColumn() const override { return view_->firstSelectedColumn(); }

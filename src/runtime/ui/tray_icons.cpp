@@ -43,8 +43,9 @@ bool setTrayIcon(std::string_view window, std::string_view iconBytes, std::strin
         const std::string name(window);
         // The icon is a way back to its window even while a modal window disabled it: the
         // restore brings the modal window back with it (ui_internal.h).
-        QObject::connect(icon, &widgets::TrayIcon::activated, icon,
-                         [name](int action) { deliver(name, {}, event::kTray, EventArgs{action, 0, 0}); });
+        QObject::connect(icon, &widgets::TrayIcon::activated, icon, [name](int action) {
+            deliver(name, {}, event::kTray, EventArgs{action, 0, 0});
+        });
         trays()[name] = icon;
     }
     return icon->set(iconBytes, qs(tooltip));

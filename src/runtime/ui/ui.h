@@ -24,27 +24,27 @@ namespace runtime::ui {
 
 // Event numbers as the forms bind them.
 namespace event {
-inline constexpr int kCreated = 0;         // window
-inline constexpr int kMayClose = 1;        // window; a handler answering false keeps it open
-inline constexpr int kDestroy = 2;         // window, about to be destroyed
-inline constexpr int kSizeChanged = 3;     // window, size or state changed
-inline constexpr int kTray = 9;            // window; args.a = 1 left up, 2 double-click, 3 right
+inline constexpr int kCreated = 0;      // window
+inline constexpr int kMayClose = 1;     // window; a handler answering false keeps it open
+inline constexpr int kDestroy = 2;      // window, about to be destroyed
+inline constexpr int kSizeChanged = 3;  // window, size or state changed
+inline constexpr int kTray = 9;         // window; args.a = 1 left up, 2 double-click, 3 right
 inline constexpr int kLeftDown = -1;
 inline constexpr int kDoubleClick = -3;
 inline constexpr int kRightDown = -4;
 inline constexpr int kMouseMove = -6;
 inline constexpr int kGotFocus = -7;
 inline constexpr int kLostFocus = -8;
-inline constexpr int kKeyDown = -9;        // args.a = virtual-key code, args.b = 1 Ctrl|2 Shift|4 Alt
+inline constexpr int kKeyDown = -9;  // args.a = virtual-key code, args.b = 1 Ctrl|2 Shift|4 Alt
 inline constexpr int kKeyUp = -10;
-inline constexpr int kWheel = -12;         // args.a = whole notches, positive away from the user
-inline constexpr int kClicked = 0;         // button, check box, radio button
-inline constexpr int kChanged = 0;         // edit box content, list selection, tab page, calendar date,
-                                           // table view current cell, hotkey feedback label
-inline constexpr int kItemDoubleClick = 1; // list box
-inline constexpr int kCalendar3 = 3;       // month calendar's right button
-inline constexpr int kCellClicked = 5;     // week grid
-inline constexpr int kMenuSelected = 100;  // menu item (control = the item's name)
+inline constexpr int kWheel = -12;          // args.a = whole notches, positive away from the user
+inline constexpr int kClicked = 0;          // button, check box, radio button
+inline constexpr int kChanged = 0;          // edit box content, list selection, tab page, calendar date,
+                                            // table view current cell, hotkey feedback label
+inline constexpr int kItemDoubleClick = 1;  // list box
+inline constexpr int kCalendar3 = 3;        // month calendar's right button
+inline constexpr int kCellClicked = 5;      // week grid
+inline constexpr int kMenuSelected = 100;   // menu item (control = the item's name)
 }  // namespace event
 
 struct EventArgs {
@@ -58,7 +58,10 @@ using Handler = std::function<bool(const EventArgs&)>;
 // Binding a name twice replaces the function. Unbound names do nothing.
 void bindHandler(std::string_view handlerName, Handler handler);
 inline void bindHandler(std::string_view handlerName, std::function<void()> f) {
-    bindHandler(handlerName, Handler([f](const EventArgs&) { f(); return true; }));
+    bindHandler(handlerName, Handler([f](const EventArgs&) {
+                    f();
+                    return true;
+                }));
 }
 
 // ---- Runtime lifecycle ----
@@ -151,14 +154,19 @@ bool isListItemChecked(std::string_view window, std::string_view control, int in
 
 // ---- Week grid ----
 void resetGrid(std::string_view window, std::string_view grid);
-void setGridCellData(std::string_view window, std::string_view grid, int row, int column, std::string_view text);
+void setGridCellData(std::string_view window, std::string_view grid, int row, int column,
+                     std::string_view text);
 std::string getGridCellData(std::string_view window, std::string_view grid, int row, int column);
 void setGridColumnWidth(std::string_view window, std::string_view grid, int column, int width);
 void setGridRowHeight(std::string_view window, std::string_view grid, int row, int height);
-void setGridAlignmentCentred(std::string_view window, std::string_view grid, int row, int column, int endRow, int endColumn);
-void setGridWordWrap(std::string_view window, std::string_view grid, int row, int column, int endRow, int endColumn, bool on);
-void setGridBackColour(std::string_view window, std::string_view grid, int row, int column, int endRow, int endColumn, uint32_t rgb);
-void setGridBold(std::string_view window, std::string_view grid, int row, int column, int endRow, int endColumn);
+void setGridAlignmentCentred(std::string_view window, std::string_view grid, int row, int column, int endRow,
+                             int endColumn);
+void setGridWordWrap(std::string_view window, std::string_view grid, int row, int column, int endRow,
+                     int endColumn, bool on);
+void setGridBackColour(std::string_view window, std::string_view grid, int row, int column, int endRow,
+                       int endColumn, uint32_t rgb);
+void setGridBold(std::string_view window, std::string_view grid, int row, int column, int endRow,
+                 int endColumn);
 void setGridCursor(std::string_view window, std::string_view grid, int row, int column);
 int getGridCursorRow(std::string_view window, std::string_view grid);
 int getGridCursorColumn(std::string_view window, std::string_view grid);
@@ -166,12 +174,15 @@ int getGridCursorColumn(std::string_view window, std::string_view grid);
 // ---- Data-bound table views ----
 // Sets the display width of `count` columns from `firstColumn` (1-based) in every view bound to
 // the data source.
-void setDbGridColumnWidth(std::string_view window, std::string_view dataSource, int firstColumn, int count, int width);
+void setDbGridColumnWidth(std::string_view window, std::string_view dataSource, int firstColumn, int count,
+                          int width);
 void setDbGridCurrentRow(std::string_view window, std::string_view dataSource, int row);
 int getDbGridFirstSelectedRow(std::string_view window, std::string_view view);
 int getDbGridFirstSelectedColumn(std::string_view window, std::string_view view);
-void selectDbGridRange(std::string_view window, std::string_view view, int row, int column, int endRow, int endColumn);
-void setDbGridCellsAttribute(std::string_view window, std::string_view dataSource, int row, int column, int endRow, int endColumn, uint32_t rgb);
+void selectDbGridRange(std::string_view window, std::string_view view, int row, int column, int endRow,
+                       int endColumn);
+void setDbGridCellsAttribute(std::string_view window, std::string_view dataSource, int row, int column,
+                             int endRow, int endColumn, uint32_t rgb);
 
 // ---- Tray and hotkeys ----
 // Adds or replaces the window's notification-area icon; empty icon bytes remove it. False when
@@ -184,10 +195,12 @@ bool unregisterGlobalHotkey(Handle owner, int id);
 
 // ---- Dialogs ----
 inline constexpr int kMbOk = 0, kMbOkCancel = 1, kMbIconError = 16, kMbIconWarning = 48, kMbIconInfo = 64;
-inline constexpr int kIdOk = 0, kIdCancel = 1, kIdAbort = 2, kIdRetry = 3, kIdIgnore = 4, kIdYes = 5, kIdNo = 6;
+inline constexpr int kIdOk = 0, kIdCancel = 1, kIdAbort = 2, kIdRetry = 3, kIdIgnore = 4, kIdYes = 5,
+                     kIdNo = 6;
 int showMessageBox(std::string_view text, int flags = 0, std::string_view title = "信息：");
 // Kind 4 masks the entry. True on OK with the entry stored in `out`.
-bool showInputBox(std::string_view prompt, std::string_view title, std::string_view initial, std::string& out, int kind = 0);
+bool showInputBox(std::string_view prompt, std::string_view title, std::string_view initial, std::string& out,
+                  int kind = 0);
 // The common file dialog component of `window`; true when a file was chosen ("fileName").
 bool showCommonDialog(std::string_view window, std::string_view dialog);
 // Copies a file into a folder, asking before replacing a file of the same name.

@@ -7,11 +7,11 @@
 // After endProgram nothing is delivered any more.
 #include <QAbstractButton>
 #include <QApplication>
-#include <QTimer>
 #include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMenu>
+#include <QTimer>
 #include <QTranslator>
 #include <QWindow>
 #include <cstdio>
@@ -35,8 +35,8 @@ struct State {
     bool endRoutineRan = false;
     std::function<void(int)> endHook;
     bool ended = false;
-    int depth = 0;        // handlers running
-    int writeDepth = 0;   // program writes running
+    int depth = 0;       // handlers running
+    int writeDepth = 0;  // program writes running
     bool loopRunning = false;
     std::map<Handle, QPointer<QWidget>> handles;
     Handle nextHandle = 0x10000;
@@ -63,7 +63,8 @@ void configureApplication() {
     QApplication::setFont(font);
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     auto* translator = new QTranslator(qApp);
-    if (translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+    if (translator->load(QStringLiteral("qtbase_zh_CN"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
         translator->load(QStringLiteral("qtbase_zh_CN"), QStringLiteral("/usr/share/qt6/translations")))
         QCoreApplication::installTranslator(translator);
 }
@@ -409,10 +410,12 @@ bool loadWindow(std::string_view window, std::string_view parent, bool modal) {
     if (FormWindow* owner = parent.empty() ? nullptr : loadedWindow(parent)) {
         w->owner = owner;
         // Desktops honour an owner only for dialog-like windows.
-        if (w->windowType() == Qt::Window) w->setWindowFlags((w->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
+        if (w->windowType() == Qt::Window)
+            w->setWindowFlags((w->windowFlags() & ~Qt::WindowType_Mask) | Qt::Dialog);
         owner->winId();
         w->winId();
-        if (w->windowHandle() && owner->windowHandle()) w->windowHandle()->setTransientParent(owner->windowHandle());
+        if (w->windowHandle() && owner->windowHandle())
+            w->windowHandle()->setTransientParent(owner->windowHandle());
     }
     if (modal) {
         for (FormWindow* other : st().windows) {
@@ -433,8 +436,10 @@ bool loadWindow(std::string_view window, std::string_view parent, bool modal) {
 void destroyUnit(std::string_view window) {
     FormWindow* w = loadedWindow(window);
     if (!w) return;
-    if (st().depth > 0) st().pendingDestroys.emplace_back(w);
-    else destroyWindowNow(w);
+    if (st().depth > 0)
+        st().pendingDestroys.emplace_back(w);
+    else
+        destroyWindowNow(w);
 }
 
 void destroyUnit(std::string_view window, std::string_view component) {
@@ -475,14 +480,10 @@ void showWindow(Handle handle, int command) {
     QWidget* w = widgetForHandle(handle);
     if (!w || st().ended) return;
     switch (command) {
-        case 0:
-            w->hide();
-            break;
+        case 0: w->hide(); break;
         case 2:
         case 6:
-        case 7:
-            setWindowStateByProgram(w, w->windowState() | Qt::WindowMinimized);
-            break;
+        case 7: setWindowStateByProgram(w, w->windowState() | Qt::WindowMinimized); break;
         default:  // 1 normal, 5 show, 9 restore, ...
             restoreByProgram(w);
             w->show();
@@ -495,8 +496,10 @@ void setForegroundWindow(Handle handle) {
     if (!w || st().ended) return;
     w->raise();
     // Keys typed next must reach the window that takes them.
-    if (FormWindow* modal = modalDisabling(w)) bringModalForward(modal);
-    else w->activateWindow();
+    if (FormWindow* modal = modalDisabling(w))
+        bringModalForward(modal);
+    else
+        w->activateWindow();
 }
 
 void popupMenu(std::string_view window, std::string_view menu) {

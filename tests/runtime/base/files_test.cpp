@@ -26,8 +26,10 @@ public:
         if (const char* v = std::getenv(name)) value_ = v;
     }
     ~SavedVariable() {
-        if (value_) setenv(name_, value_->c_str(), 1);
-        else unsetenv(name_);
+        if (value_)
+            setenv(name_, value_->c_str(), 1);
+        else
+            unsetenv(name_);
     }
 
 private:
@@ -36,7 +38,7 @@ private:
 };
 
 mode_t modeOf(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
 }
 
@@ -82,7 +84,8 @@ TEST(Files, DocumentsFolderIsTheOneTheUserSetElseTheHomeFolder) {
     // None set: the home folder.
     EXPECT_EQ(getSpecialFolderPath(kSpecialFolderDocuments), base.string() + "/");
     // One set but missing: made, closed to others.
-    ASSERT_TRUE(writeFile((base / "config" / "user-dirs.dirs").string(), "XDG_DOCUMENTS_DIR=\"$HOME/我的 文档\"\n"));
+    ASSERT_TRUE(
+        writeFile((base / "config" / "user-dirs.dirs").string(), "XDG_DOCUMENTS_DIR=\"$HOME/我的 文档\"\n"));
     const std::string documents = (base / "我的 文档").string();
     EXPECT_EQ(getSpecialFolderPath(kSpecialFolderDocuments), documents + "/");
     EXPECT_EQ(modeOf(documents) & 07777, 0700u);
@@ -116,8 +119,8 @@ TEST(Files, StaleWriteTemporariesGoOnlyWhenOursAndNobodyHoldsThem) {
     EXPECT_TRUE(std::filesystem::exists(at("b.jpg.tmp-zZ9999")));  // not among the names
     EXPECT_EQ(removeStaleWriteTemporaries(dir.string()), 1);
     EXPECT_FALSE(std::filesystem::exists(at("b.jpg.tmp-zZ9999")));
-    for (const char* kept : {"a.ini.tmp-Aa123", "a.ini.tmp-Aa12345", "a.ini.tmp-Aa12-4", "a.ini", ".tmp-Aa1234",
-                             "held.tmp-Hh0000", "link.tmp-Ll0000", "sub.tmp-Aa1234"}) {
+    for (const char* kept : {"a.ini.tmp-Aa123", "a.ini.tmp-Aa12345", "a.ini.tmp-Aa12-4", "a.ini",
+                             ".tmp-Aa1234", "held.tmp-Hh0000", "link.tmp-Ll0000", "sub.tmp-Aa1234"}) {
         EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(at(kept)))) << kept;
     }
     ::close(held);

@@ -13,8 +13,9 @@ using namespace runtime;
 class IniFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("qb-ini-" + std::to_string(::getpid()) + "-" +
-                                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = std::filesystem::temp_directory_path() /
+               ("qb-ini-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
         file_ = (dir_ / "config.ini").string();
     }

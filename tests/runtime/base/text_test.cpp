@@ -14,9 +14,9 @@ TEST(TextLength, CountsGb18030Bytes) {
     EXPECT_EQ(getTextLength("abc"), 3);
     EXPECT_EQ(getTextLength("日志"), 4);
     EXPECT_EQ(getTextLength("a日b"), 4);
-    EXPECT_EQ(getTextLength("€"), 2);           // in GBK's two-byte region
-    EXPECT_EQ(getTextLength("😀"), 4);          // outside the BMP
-    EXPECT_EQ(getTextLength("\xE2\x82"), 2);    // a torn sequence counts byte by byte
+    EXPECT_EQ(getTextLength("€"), 2);         // in GBK's two-byte region
+    EXPECT_EQ(getTextLength("😀"), 4);         // outside the BMP
+    EXPECT_EQ(getTextLength("\xE2\x82"), 2);  // a torn sequence counts byte by byte
     EXPECT_EQ(getTextLength(utf8ToGb18030("ignored")), 7);
 }
 
@@ -24,7 +24,9 @@ TEST(TextLength, AgreesWithTheEncoderOnMixedText) {
     const std::string text = "Quillarbor 澄岚手记本 № ½ ü ǖ ㄅ 𠀀 é";
     EXPECT_EQ(getTextLength(text), static_cast<int>(utf8ToGb18030(text).size()));
     EXPECT_EQ(gb18030ToUtf8(utf8ToGb18030(text)), text);
-    EXPECT_EQ(gb18030ToUtf8("a\xFF" "b"), "a\uFFFDb");  // an undecodable byte
+    EXPECT_EQ(gb18030ToUtf8("a\xFF"
+                            "b"),
+              "a\uFFFDb");  // an undecodable byte
 }
 
 TEST(TextCut, LeftNeverSplitsACharacter) {
@@ -90,7 +92,8 @@ int referenceFind(std::string_view text, std::string_view needle, int start, boo
     while (pos < text.size()) {
         bool match = text.size() - pos >= needle.size();
         for (std::size_t i = 0; match && i < needle.size(); ++i) {
-            match = fold(static_cast<unsigned char>(text[pos + i])) == fold(static_cast<unsigned char>(needle[i]));
+            match = fold(static_cast<unsigned char>(text[pos + i])) ==
+                    fold(static_cast<unsigned char>(needle[i]));
         }
         if (offset + 1 >= start && match) return offset + 1;
         const std::size_t before = pos;
@@ -105,9 +108,10 @@ int referenceFind(std::string_view text, std::string_view needle, int start, boo
 TEST(TextFind, AnswersAsTheCharacterWalkOnRandomMixedTexts) {
     // Letters of both cases, two- and four-byte characters, and bytes that are no UTF-8: lone
     // continuation bytes, torn sequences, overlong forms, surrogates.
-    const std::vector<std::string> pieces = {"a", "B", "b", "x", "日", "志", "€", "ǖ", "😀", "𠀀",
-                                             "\x80", "\xBF", "\xE6\x97", "\xF0\x9F\x98", "\xC0\x80",
-                                             "\xED\xA0\x80", "\xFF", "\xE6", "\x97\xA5"};
+    const std::vector<std::string> pieces = {
+        "a",    "B",    "b",       "x",    "日",       "志",           "€",        "ǖ",
+        "😀",    "𠀀",   "\x80",    "\xBF", "\xE6\x97", "\xF0\x9F\x98", "\xC0\x80", "\xED\xA0\x80",
+        "\xFF", "\xE6", "\x97\xA5"};
     std::mt19937 rng(2024);
     auto pick = [&rng](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
     int found = 0;
@@ -125,7 +129,9 @@ TEST(TextFind, AnswersAsTheCharacterWalkOnRandomMixedTexts) {
         for (bool ignoreCase : {false, true}) {
             const int expected = referenceFind(text, needle, std::max(start, 1), ignoreCase);
             ASSERT_EQ(findText(text, needle, start, ignoreCase), expected) << round;
-            ASSERT_EQ(containsText(text, needle, ignoreCase), referenceFind(text, needle, 1, ignoreCase) != -1) << round;
+            ASSERT_EQ(containsText(text, needle, ignoreCase),
+                      referenceFind(text, needle, 1, ignoreCase) != -1)
+                << round;
             found += expected != -1;
         }
     }

@@ -42,7 +42,8 @@ TEST(PictureJpeg, CutShortAfterTheHeaderStillGivesThePicturesSize) {
 
 TEST(PictureJpeg, CutInsideTheHeaderGivesNothing) {
     const std::string bytes = testing_pictures::makeJpeg(64, 64);
-    for (size_t n : {3u, 20u, 100u}) EXPECT_TRUE(decodePicture(std::string_view(bytes).substr(0, n)).empty()) << n;
+    for (size_t n : {3u, 20u, 100u})
+        EXPECT_TRUE(decodePicture(std::string_view(bytes).substr(0, n)).empty()) << n;
 }
 
 TEST(PictureGif, DecodesPaletteBands) {

@@ -29,9 +29,11 @@ std::string makeJpeg(int width, int height, int quality) {
     std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
     while (info.next_scanline < info.image_height) {
         for (int x = 0; x < width; ++x) {
-            row[static_cast<size_t>(x) * 3] = static_cast<unsigned char>(255 - x * 255 / std::max(1, width - 1));
+            row[static_cast<size_t>(x) * 3] =
+                static_cast<unsigned char>(255 - x * 255 / std::max(1, width - 1));
             row[static_cast<size_t>(x) * 3 + 1] = 0;
-            row[static_cast<size_t>(x) * 3 + 2] = static_cast<unsigned char>(x * 255 / std::max(1, width - 1));
+            row[static_cast<size_t>(x) * 3 + 2] =
+                static_cast<unsigned char>(x * 255 / std::max(1, width - 1));
         }
         JSAMPROW rows[1] = {row.data()};
         jpeg_write_scanlines(&info, rows, 1);
@@ -45,7 +47,8 @@ std::string makeJpeg(int width, int height, int quality) {
 
 namespace {
 int writeToString(GifFileType* gif, const GifByteType* data, int length) {
-    static_cast<std::string*>(gif->UserData)->append(reinterpret_cast<const char*>(data), static_cast<size_t>(length));
+    static_cast<std::string*>(gif->UserData)
+        ->append(reinterpret_cast<const char*>(data), static_cast<size_t>(length));
     return length;
 }
 }  // namespace

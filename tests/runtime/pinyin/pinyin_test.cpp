@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <utility>
 #include <string>
+#include <utility>
 
 #include "runtime/base/text.h"
 
@@ -33,14 +33,15 @@ TEST(PinyinInitial, InitialConsonantsOfCommonSurnames) {
 // The modern simplified reading first, and for a surname with a reading of its own that reading.
 TEST(PinyinInitial, CommonCharactersAndSurnamesTakeTheReadingAChineseReaderFilesThemUnder) {
     const std::pair<const char*, const char*> expected[] = {
-        {"庄", "zh"}, {"宁", "n"},  {"汉", "h"},  {"广", "g"},  {"芦", "l"},  {"厂", "ch"}, {"义", "y"},
-        {"亲", "q"},  {"备", "b"},  {"杂", "z"},  {"听", "t"},  {"腊", "l"},  {"纤", "x"},  {"么", "m"},
-        {"叶", "y"},  {"开", "k"},  {"权", "q"},  {"坏", "h"},  {"怀", "h"},  {"唇", "ch"}, {"曾", "z"},
-        {"单", "sh"}, {"解", "x"},  {"仇", "q"},  {"区", "ou"}, {"查", "zh"}, {"朴", "p"},  {"盖", "g"},
-        {"尉", "y"},  {"翟", "zh"}, {"乐", "y"},  {"缪", "m"},  {"折", "sh"}, {"种", "ch"}, {"繁", "p"},
-        {"句", "g"},  {"召", "sh"}, {"覃", "q"},  {"秘", "b"},  {"长", "ch"}, {"重", "ch"}, {"员", "y"},
+        {"庄", "zh"}, {"宁", "n"},  {"汉", "h"}, {"广", "g"},  {"芦", "l"},  {"厂", "ch"}, {"义", "y"},
+        {"亲", "q"},  {"备", "b"},  {"杂", "z"}, {"听", "t"},  {"腊", "l"},  {"纤", "x"},  {"么", "m"},
+        {"叶", "y"},  {"开", "k"},  {"权", "q"}, {"坏", "h"},  {"怀", "h"},  {"唇", "ch"}, {"曾", "z"},
+        {"单", "sh"}, {"解", "x"},  {"仇", "q"}, {"区", "ou"}, {"查", "zh"}, {"朴", "p"},  {"盖", "g"},
+        {"尉", "y"},  {"翟", "zh"}, {"乐", "y"}, {"缪", "m"},  {"折", "sh"}, {"种", "ch"}, {"繁", "p"},
+        {"句", "g"},  {"召", "sh"}, {"覃", "q"}, {"秘", "b"},  {"长", "ch"}, {"重", "ch"}, {"员", "y"},
     };
-    for (const auto& [character, initial] : expected) EXPECT_EQ(getPinyinInitial(character), initial) << character;
+    for (const auto& [character, initial] : expected)
+        EXPECT_EQ(getPinyinInitial(character), initial) << character;
 }
 
 TEST(PinyinInitial, ReadingWithoutInitialGivesTheWholeFinal) {
@@ -67,10 +68,10 @@ TEST(PinyinInitial, AnythingButAGb2312HanziGivesTheEmptyText) {
     EXPECT_EQ(getPinyinInitial("Zhang"), "");
     EXPECT_EQ(getPinyinInitial("9张"), "");
     EXPECT_EQ(getPinyinInitial(" 张"), "");
-    EXPECT_EQ(getPinyinInitial("，"), "");       // A3AC: a symbol row below 0xB0
-    EXPECT_EQ(getPinyinInitial("丂"), "");       // GBK only, outside GB2312
-    EXPECT_EQ(getPinyinInitial("龘"), "");       // GBK only
-    EXPECT_EQ(getPinyinInitial("𠀀"), "");       // four bytes in GB18030
+    EXPECT_EQ(getPinyinInitial("，"), "");  // A3AC: a symbol row below 0xB0
+    EXPECT_EQ(getPinyinInitial("丂"), "");  // GBK only, outside GB2312
+    EXPECT_EQ(getPinyinInitial("龘"), "");  // GBK only
+    EXPECT_EQ(getPinyinInitial("𠀀"), "");  // four bytes in GB18030
     EXPECT_EQ(getPinyinInitial("é"), "");
     EXPECT_EQ(getPinyinInitial("\xff\xfe"), "");  // not UTF-8 at all
 }
@@ -102,9 +103,9 @@ TEST(PinyinInitial, ReadingNumbersTakeTheReadingsInOrder) {
 }
 
 TEST(PinyinInitial, EveryGb2312HanziHasAReadingWithinTheKnownSet) {
-    const std::set<std::string> known = {"b", "p", "m", "f", "d", "t", "n", "l", "g", "k", "h", "j",
-                                         "q", "x", "zh", "ch", "sh", "r", "z", "c", "s", "y", "w",
-                                         "a", "o", "e", "ai", "ao", "an", "ang", "ei", "en", "er", "ou"};
+    const std::set<std::string> known = {"b", "p", "m",  "f",  "d",  "t",   "n",  "l",  "g",  "k", "h", "j",
+                                         "q", "x", "zh", "ch", "sh", "r",   "z",  "c",  "s",  "y", "w", "a",
+                                         "o", "e", "ai", "ao", "an", "ang", "ei", "en", "er", "ou"};
     int characters = 0;
     for (int row = 0xB0; row <= 0xF7; ++row) {
         for (int cell = 0xA1; cell <= 0xFE; ++cell) {
@@ -115,7 +116,8 @@ TEST(PinyinInitial, EveryGb2312HanziHasAReadingWithinTheKnownSet) {
             ASSERT_GE(count, 1) << std::hex << row << cell;
             for (int n = 1; n <= count; ++n) {
                 std::string initial = getPinyinInitial(text, n);
-                EXPECT_TRUE(known.count(initial)) << std::hex << row << cell << " reading " << n << ": " << initial;
+                EXPECT_TRUE(known.count(initial))
+                    << std::hex << row << cell << " reading " << n << ": " << initial;
             }
             ++characters;
         }

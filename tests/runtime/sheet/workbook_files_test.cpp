@@ -22,9 +22,8 @@ namespace {
 class WorkbookFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("qb_sheet_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() / ("qb_sheet_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -41,12 +40,13 @@ protected:
     }
 
     // A zip archive of the given parts, as any .xlsx producer would pack it.
-    void writeZip(const std::string& name, const std::vector<std::pair<std::string, std::string>>& parts) const {
+    void writeZip(const std::string& name,
+                  const std::vector<std::pair<std::string, std::string>>& parts) const {
         zipFile z = zipOpen64(path(name).c_str(), APPEND_STATUS_CREATE);
         ASSERT_NE(z, nullptr);
         for (const auto& [part, data] : parts) {
-            ASSERT_EQ(zipOpenNewFileInZip64(z, part.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                            Z_DEFAULT_COMPRESSION, 1),
+            ASSERT_EQ(zipOpenNewFileInZip64(z, part.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr,
+                                            Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1),
                       ZIP_OK);
             ASSERT_EQ(zipWriteInFileInZip(z, data.data(), static_cast<unsigned>(data.size())), ZIP_OK);
             ASSERT_EQ(zipCloseFileInZip(z), ZIP_OK);
@@ -55,17 +55,20 @@ protected:
     }
 
     // The minimum package around one worksheet part, with optional shared strings and styles.
-    std::vector<std::pair<std::string, std::string>> package(const std::string& sheetXml, const std::string& sst = {},
+    std::vector<std::pair<std::string, std::string>> package(const std::string& sheetXml,
+                                                             const std::string& sst = {},
                                                              const std::string& styles = {},
                                                              const std::string& workbookPr = {}) const {
         std::string rels =
             R"(<?xml version="1.0"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
             R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/>)";
         if (!sst.empty()) {
-            rels += R"(<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="sharedStrings.xml"/>)";
+            rels +=
+                R"(<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="sharedStrings.xml"/>)";
         }
         if (!styles.empty()) {
-            rels += R"(<Relationship Id="rId3" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="/xl/styles.xml"/>)";
+            rels +=
+                R"(<Relationship Id="rId3" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles" Target="/xl/styles.xml"/>)";
         }
         rels += "</Relationships>";
         std::vector<std::pair<std::string, std::string>> parts = {
@@ -75,7 +78,8 @@ protected:
             {"xl/workbook.xml",
              R"(<?xml version="1.0"?><x:workbook xmlns:x="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )"
              R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)" +
-                 workbookPr + R"(<x:sheets><x:sheet name="SHEET1" sheetId="1" r:id="rId1"/></x:sheets></x:workbook>)"},
+                 workbookPr +
+                 R"(<x:sheets><x:sheet name="SHEET1" sheetId="1" r:id="rId1"/></x:sheets></x:workbook>)"},
             {"xl/_rels/workbook.xml.rels", rels},
             {"xl/worksheets/sheet1.xml",
              R"(<?xml version="1.0"?><x:worksheet xmlns:x="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><x:sheetData>)" +
@@ -291,16 +295,17 @@ TEST_F(WorkbookFiles, ReadsSharedInlineFormulaAndTypedCells) {
 TEST_F(WorkbookFiles, The1904DateSystemIsTakenIntoAccount) {
     const std::string styles =
         R"(<styleSheet><cellXfs><xf numFmtId="0"/><xf numFmtId="14"/></cellXfs></styleSheet>)";
-    writeZip("mac.xlsx", package(R"(<x:row r="1"><x:c r="A1" s="1"><x:v>43894</x:v></x:c></x:row>)", {}, styles,
-                                 R"(<x:workbookPr date1904="1"/>)"));
+    writeZip("mac.xlsx", package(R"(<x:row r="1"><x:c r="A1" s="1"><x:v>43894</x:v></x:c></x:row>)", {},
+                                 styles, R"(<x:workbookPr date1904="1"/>)"));
     sheet::Workbook book;
     ASSERT_TRUE(sheet::openWorkbook(path("mac.xlsx"), book).ok());
     EXPECT_EQ(book.sheet(1)->cell(1, 1).asText(), "2024年3月5日");
 }
 
 TEST_F(WorkbookFiles, ANamedButMissingSharedStringsPartReadsAsNoStrings) {
-    auto parts = package(R"(<x:row r="1"><x:c r="A1" t="s"><x:v>0</x:v></x:c><x:c r="B1"><x:v>7</x:v></x:c></x:row>)",
-                         "<sst/>");
+    auto parts =
+        package(R"(<x:row r="1"><x:c r="A1" t="s"><x:v>0</x:v></x:c><x:c r="B1"><x:v>7</x:v></x:c></x:row>)",
+                "<sst/>");
     parts.pop_back();  // the part the relationships name is not in the archive
     writeZip("nosst.xlsx", parts);
     sheet::Workbook book;
@@ -366,16 +371,11 @@ TEST_F(WorkbookFiles, EachKindOfBadFileIsToldApart) {
     }
 
     const std::pair<const char*, sheet::ReadStatus> cases[] = {
-        {"nothing here.xls", sheet::ReadStatus::NotFound},
-        {"empty.xls", sheet::ReadStatus::NotSpreadsheet},
-        {"text.xls", sheet::ReadStatus::NotSpreadsheet},
-        {"cut.xls", sheet::ReadStatus::Damaged},
-        {"scrambled.xls", sheet::ReadStatus::Damaged},
-        {"encrypted.xlsx", sheet::ReadStatus::Encrypted},
-        {"other.xlsx", sheet::ReadStatus::NotSpreadsheet},
-        {"badxml.xlsx", sheet::ReadStatus::Damaged},
-        {"badcell.xlsx", sheet::ReadStatus::Damaged},
-        {"cut.xlsx", sheet::ReadStatus::Damaged},
+        {"nothing here.xls", sheet::ReadStatus::NotFound}, {"empty.xls", sheet::ReadStatus::NotSpreadsheet},
+        {"text.xls", sheet::ReadStatus::NotSpreadsheet},   {"cut.xls", sheet::ReadStatus::Damaged},
+        {"scrambled.xls", sheet::ReadStatus::Damaged},     {"encrypted.xlsx", sheet::ReadStatus::Encrypted},
+        {"other.xlsx", sheet::ReadStatus::NotSpreadsheet}, {"badxml.xlsx", sheet::ReadStatus::Damaged},
+        {"badcell.xlsx", sheet::ReadStatus::Damaged},      {"cut.xlsx", sheet::ReadStatus::Damaged},
     };
     for (const auto& [name, status] : cases) {
         sheet::Workbook book(2);
@@ -427,9 +427,11 @@ void writeBombPart(zipFile z, const std::string& name, const Bomb& bomb) {
     };
     uLong crc = crcOf(bomb.head);
     const uLong unitCrc = crcOf(bomb.unit);
-    for (int i = 0; i < bomb.times; ++i) crc = crc32_combine(crc, unitCrc, static_cast<z_off_t>(bomb.unit.size()));
+    for (int i = 0; i < bomb.times; ++i)
+        crc = crc32_combine(crc, unitCrc, static_cast<z_off_t>(bomb.unit.size()));
     crc = crc32_combine(crc, crcOf(bomb.tail), static_cast<z_off_t>(bomb.tail.size()));
-    const ZPOS64_T size = bomb.head.size() + static_cast<ZPOS64_T>(bomb.times) * bomb.unit.size() + bomb.tail.size();
+    const ZPOS64_T size =
+        bomb.head.size() + static_cast<ZPOS64_T>(bomb.times) * bomb.unit.size() + bomb.tail.size();
 
     ASSERT_EQ(zipOpenNewFileInZip2_64(z, name.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                                       Z_BEST_COMPRESSION, 1, 1),
@@ -478,7 +480,8 @@ TEST_F(WorkbookFiles, AWorkbookInflatingBeyondTheLimitsIsRefusedWithAMessage) {
         {"shared.xlsx", {{"xl/sharedStrings.xml", {"<sst>", string1, 1, "</sst>"}}}},
         // More shared strings than cells may be held, each an empty one.
         {"strings.xlsx",
-         {{"xl/sharedStrings.xml", {"<sst>", thousandStrings, static_cast<int>(sheet::kMaxCells / 1000 + 1), "</sst>"}}}},
+         {{"xl/sharedStrings.xml",
+           {"<sst>", thousandStrings, static_cast<int>(sheet::kMaxCells / 1000 + 1), "</sst>"}}}},
     };
     for (const auto& c : cases) {
         zipFile z = zipOpen64(path(c.name).c_str(), APPEND_STATUS_CREATE);
@@ -486,9 +489,10 @@ TEST_F(WorkbookFiles, AWorkbookInflatingBeyondTheLimitsIsRefusedWithAMessage) {
         for (const auto& [part, data] : package(row1, "<sst/>")) {
             // Clang 14 cannot capture a structured binding: the name goes in by value.
             const std::string name = part;
-            if (std::any_of(c.parts.begin(), c.parts.end(), [&](const auto& p) { return p.first == name; })) continue;
-            ASSERT_EQ(zipOpenNewFileInZip64(z, part.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                                            Z_DEFAULT_COMPRESSION, 1),
+            if (std::any_of(c.parts.begin(), c.parts.end(), [&](const auto& p) { return p.first == name; }))
+                continue;
+            ASSERT_EQ(zipOpenNewFileInZip64(z, part.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr,
+                                            Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1),
                       ZIP_OK);
             ASSERT_EQ(zipWriteInFileInZip(z, data.data(), static_cast<unsigned>(data.size())), ZIP_OK);
             ASSERT_EQ(zipCloseFileInZip(z), ZIP_OK);
@@ -506,7 +510,8 @@ TEST_F(WorkbookFiles, AWorkbookInflatingBeyondTheLimitsIsRefusedWithAMessage) {
 }
 
 TEST_F(WorkbookFiles, APartNamedByTwoSheetsIsDamagedAndALargeTidyPartStillReads) {
-    auto twice = package(R"(<x:row r="1"><x:c r="A1" t="inlineStr"><x:is><x:t>一</x:t></x:is></x:c></x:row>)");
+    auto twice =
+        package(R"(<x:row r="1"><x:c r="A1" t="inlineStr"><x:is><x:t>一</x:t></x:is></x:c></x:row>)");
     for (auto& [part, data] : twice) {
         if (part != "xl/workbook.xml") continue;
         const std::string one = R"(<x:sheet name="SHEET1" sheetId="1" r:id="rId1"/>)";

@@ -39,7 +39,8 @@ TEST(CellAddress, ParsesBothCasesAndAbsoluteMarks) {
 
 TEST(CellAddress, RefusesWhatIsNoCell) {
     int row = 7, column = 7;
-    for (const char* bad : {"", "1", "a", "a0", "1a", "a1b", "xfe1", "a1048577", "aaaa1", "a 1", "a-1", "a99999999"}) {
+    for (const char* bad :
+         {"", "1", "a", "a0", "1a", "a1b", "xfe1", "a1048577", "aaaa1", "a 1", "a-1", "a99999999"}) {
         EXPECT_FALSE(sheet::parseCellAddress(bad, row, column)) << bad;
     }
     EXPECT_EQ(row, 7);
@@ -74,8 +75,8 @@ TEST(Sheets, NamesFollowTheSpreadsheetRules) {
     ASSERT_TRUE(book.setCurrentSheet(2));
     EXPECT_TRUE(book.setSheetName("人脉"));
     ASSERT_TRUE(book.setCurrentSheet(1));
-    EXPECT_FALSE(book.setSheetName("人脉"));       // taken by sheet 2
-    EXPECT_FALSE(book.setSheetName("SHEET2x/"));    // slash
+    EXPECT_FALSE(book.setSheetName("人脉"));      // taken by sheet 2
+    EXPECT_FALSE(book.setSheetName("SHEET2x/"));  // slash
     EXPECT_FALSE(book.setSheetName(""));
     EXPECT_FALSE(book.setSheetName("'quoted'"));
     EXPECT_FALSE(book.setSheetName(std::string(32, 'x')));
@@ -158,7 +159,7 @@ TEST(AutoFit, WidthFollowsTheWidestLineInGb18030Widths) {
         ASSERT_TRUE(book.setValue(text));
     };
     write("a1", "日期");
-    write("a2", "2024年12月31日");        // 8 digits + 3 Chinese = 14
+    write("a2", "2024年12月31日");  // 8 digits + 3 Chinese = 14
     write("b1", "日志");
     write("b2", "短\n这一行有十一个汉字的长度");  // widest line: 12 Chinese = 24
     write("c1", "x");
@@ -170,7 +171,7 @@ TEST(AutoFit, WidthFollowsTheWidestLineInGb18030Widths) {
     EXPECT_DOUBLE_EQ(s.columnWidth(1), 15.0);
     EXPECT_DOUBLE_EQ(s.columnWidth(2), 25.0);
     EXPECT_DOUBLE_EQ(s.columnWidth(3), sheet::kDefaultColumnWidth);  // never narrower than the default
-    EXPECT_DOUBLE_EQ(s.columnWidth(4), 0.0);                       // no text in range: left alone
+    EXPECT_DOUBLE_EQ(s.columnWidth(4), 0.0);                         // no text in range: left alone
 }
 
 TEST(AutoFit, AHugeTextStopsAtTheWidestColumn) {

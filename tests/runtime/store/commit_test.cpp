@@ -25,7 +25,7 @@ protected:
 TEST_F(CommitTest, OneFlushPerKeystrokeABoundedLogAndNoLogOrJournalAfterClose) {
     openNew("rz35.edb", {{"日期", st::FieldType::DateTime}, {"日志", st::FieldType::Memo}});
     ASSERT_TRUE(st::addRecord({date(45000), text("今")}));
-    std::string typed(20000, 'a');  // a long day: several pages per commit
+    std::string typed(20000, 'a');                          // a long day: several pages per commit
     ASSERT_TRUE(st::writeField("日志", st::Value{typed}));  // the first keystroke after a two-file change
     std::vector<int> perKey;
     std::uintmax_t largestLog = 0;

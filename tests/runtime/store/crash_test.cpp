@@ -43,7 +43,8 @@ bool typing = false;
 
 Kind kindOf(int k) {
     const int kind = k % 10;
-    if (!typing) return kind <= 5 ? Kind::Add : kind <= 7 ? Kind::Modify : kind == 8 ? Kind::Delete : Kind::Pack;
+    if (!typing)
+        return kind <= 5 ? Kind::Add : kind <= 7 ? Kind::Modify : kind == 8 ? Kind::Delete : Kind::Pack;
     if (kind <= 1) return Kind::Add;
     if (kind <= 5) return Kind::Keystroke;
     return kind == 6 ? Kind::Modify : kind == 7 ? Kind::Delete : Kind::Pack;
@@ -76,7 +77,8 @@ bool runOp(int k) {
     const Kind kind = kindOf(k);
     const int count = st::getRecordCount();
     if (kind == Kind::Add) {
-        return st::addRecord({st::Value{int32_t{k}}, st::Value{"t" + std::to_string(k)}, st::Value{memoOf(k)}});
+        return st::addRecord(
+            {st::Value{int32_t{k}}, st::Value{"t" + std::to_string(k)}, st::Value{memoOf(k)}});
     }
     if (kind == Kind::Keystroke) {
         return count == 0 || (st::goToRecord(victim(k, count)) && st::writeField("m", st::Value{memoOf(k)}));
@@ -108,7 +110,8 @@ pid_t forkReporting(int& reports, Child child) {
 
 // What a start and an end of the store leave in `folder` besides the files named: nothing, once
 // the leftovers of interrupted operations are cleaned, the tables opened and closed again.
-std::vector<std::string> leftOversAfterAStartAndEnd(const std::string& folder, const std::vector<std::string>& tables,
+std::vector<std::string> leftOversAfterAStartAndEnd(const std::string& folder,
+                                                    const std::vector<std::string>& tables,
                                                     const std::string& password) {
     st::removeInterruptedLeftovers(folder);
     for (const std::string& table : tables) {
@@ -134,8 +137,8 @@ protected:
     }
 
     [[noreturn]] void child(int start, int fd, std::string_view password) {
-        if (!st::openDatabase(path("crash.edb"), password.empty() ? std::nullopt
-                                                                   : std::optional<std::string_view>(password))) {
+        if (!st::openDatabase(path("crash.edb"),
+                              password.empty() ? std::nullopt : std::optional<std::string_view>(password))) {
             _exit(3);
         }
         const int ready = -1;
@@ -148,14 +151,14 @@ protected:
 
     std::vector<Rec> stored(std::string_view password) {
         std::vector<Rec> out;
-        EXPECT_TRUE(st::openDatabase(path("crash.edb"), password.empty() ? std::nullopt
-                                                                          : std::optional<std::string_view>(password)))
+        EXPECT_TRUE(st::openDatabase(
+            path("crash.edb"), password.empty() ? std::nullopt : std::optional<std::string_view>(password)))
             << st::lastError();
         st::Table* t = st::currentTable();
         if (!t) return out;
         for (int n = 1; n <= t->recordCount(); ++n) {
-            out.push_back({st::valueInt(t->read(n, 1)), st::valueText(t->read(n, 2)), st::valueText(t->read(n, 3)),
-                           t->isDeleted(n)});
+            out.push_back({st::valueInt(t->read(n, 1)), st::valueText(t->read(n, 2)),
+                           st::valueText(t->read(n, 3)), t->isDeleted(n)});
         }
         st::closeAllDatabases();
         return out;
@@ -181,7 +184,8 @@ protected:
             } else {
                 const int wanted = static_cast<int>(rng() % 4);
                 minimumReports += wanted;
-                while (static_cast<int>(reports.size()) < wanted && ::read(readEnd, &k, sizeof k) == sizeof k) {
+                while (static_cast<int>(reports.size()) < wanted &&
+                       ::read(readEnd, &k, sizeof k) == sizeof k) {
                     if (k != -1) reports.push_back(k);  // -1: the child's "opened" marker
                 }
                 ::usleep(static_cast<useconds_t>(rng() % pauseMicros));
@@ -213,7 +217,8 @@ protected:
             applied = last + 2;
         }
         EXPECT_GE(reportedTotal, minimumReports);
-        EXPECT_EQ(leftOversAfterAStartAndEnd(dir_, {"crash.edb"}, std::string(password)), std::vector<std::string>());
+        EXPECT_EQ(leftOversAfterAStartAndEnd(dir_, {"crash.edb"}, std::string(password)),
+                  std::vector<std::string>());
     }
 };
 
@@ -261,8 +266,9 @@ protected:
             if (st::isDatabaseEncrypted(path(std::string(s.name) + ".edb")) == password.empty()) return false;
         }
         for (const Store& s : stores) {
-            if (!st::openDatabase(path(std::string(s.name) + ".edb"),
-                                  password.empty() ? std::nullopt : std::optional<std::string_view>(password))) {
+            if (!st::openDatabase(
+                    path(std::string(s.name) + ".edb"),
+                    password.empty() ? std::nullopt : std::optional<std::string_view>(password))) {
                 st::closeAllDatabases();
                 return false;
             }
@@ -339,7 +345,8 @@ TEST_F(ProtectionCrashTest, KilledProtectionChangesLeaveAllFourUnderOnePassword)
         ::close(readEnd);
         // Each store alone first: all four agree on being protected or not.
         int protectedCount = 0;
-        for (const Store& s : stores) protectedCount += st::isDatabaseEncrypted(path(std::string(s.name) + ".edb"));
+        for (const Store& s : stores)
+            protectedCount += st::isDatabaseEncrypted(path(std::string(s.name) + ".edb"));
         ASSERT_TRUE(protectedCount == 0 || protectedCount == 4) << "round " << round << ": mixed protection";
         if (openAll(passwordAfter(last))) {
             done = last;

@@ -15,14 +15,15 @@ protected:
     void makeFilled(const std::string& name, std::string_view password = {}) {
         openNew(name, mixedFields(), password);
         for (int i = 1; i <= 40; ++i) {
-            ASSERT_TRUE(st::addRecord({date(i), num(i), text("名字"), st::Value{std::string(300 + i, 'a' + i % 26)}}));
+            ASSERT_TRUE(st::addRecord(
+                {date(i), num(i), text("名字"), st::Value{std::string(300 + i, 'a' + i % 26)}}));
         }
         ASSERT_TRUE(st::closeDatabase());
     }
     // Opens and, when the open succeeds, checks every value against what makeFilled wrote.
     void expectFailureOrIntact(const std::string& name, std::string_view password = {}) {
-        const bool opened = st::openDatabase(path(name), password.empty() ? std::nullopt
-                                                                           : std::optional<std::string_view>(password));
+        const bool opened = st::openDatabase(
+            path(name), password.empty() ? std::nullopt : std::optional<std::string_view>(password));
         if (!opened) {
             EXPECT_FALSE(st::lastError().empty());
             return;
@@ -36,8 +37,8 @@ protected:
         st::closeAllDatabases();
     }
     void expectOpenFails(const std::string& name, const std::string& reason, std::string_view password = {}) {
-        EXPECT_FALSE(st::openDatabase(path(name), password.empty() ? std::nullopt
-                                                                    : std::optional<std::string_view>(password)));
+        EXPECT_FALSE(st::openDatabase(
+            path(name), password.empty() ? std::nullopt : std::optional<std::string_view>(password)));
         EXPECT_NE(st::lastError().find(reason), std::string::npos) << st::lastError();
         EXPECT_EQ(st::currentTable(), nullptr);
     }
@@ -103,10 +104,11 @@ TEST_F(DamageTest, HeadersThatLieAreRefused) {
     writeBytes(path("h.edb"), edb);
     rawExec(path("h.edb"), "UPDATE qb_fields SET width=3 WHERE pos=3");  // texts one byte wider than declared
     expectOpenFails("h.edb", "损坏");
-    for (const char* lie : {"UPDATE qb_fields SET width=5 WHERE pos=2",  // a width on an integer field
-                            "UPDATE qb_fields SET width=65536 WHERE pos=3", "UPDATE qb_fields SET pos=7 WHERE pos=4",
-                            "UPDATE qb_fields SET name='数' WHERE pos=1", "UPDATE qb_table SET file_id=x'00'",
-                            "UPDATE qb_records SET f2=2147483648 WHERE k=3", "UPDATE qb_records SET f1=9e999 WHERE k=3"}) {
+    for (const char* lie :
+         {"UPDATE qb_fields SET width=5 WHERE pos=2",  // a width on an integer field
+          "UPDATE qb_fields SET width=65536 WHERE pos=3", "UPDATE qb_fields SET pos=7 WHERE pos=4",
+          "UPDATE qb_fields SET name='数' WHERE pos=1", "UPDATE qb_table SET file_id=x'00'",
+          "UPDATE qb_records SET f2=2147483648 WHERE k=3", "UPDATE qb_records SET f1=9e999 WHERE k=3"}) {
         writeBytes(path("h.edb"), edb);
         rawExec(path("h.edb"), lie);
         expectOpenFails("h.edb", "损坏");
@@ -165,13 +167,15 @@ TEST_F(DamageTest, MissingExtraOrForeignCompanionIsRefused) {
     rawExec(path("m.edt"), "INSERT INTO qb_memos VALUES(999*256+4, 'orphan')");
     expectOpenFails("m.edb", "备注文件已损坏");
     writeBytes(path("m.edt"), edt);
-    rawExec(path("m.edt"), "UPDATE qb_memos SET mk=999*256+4 WHERE mk=5*256+4");  // a memo moved off its record
+    rawExec(path("m.edt"),
+            "UPDATE qb_memos SET mk=999*256+4 WHERE mk=5*256+4");  // a memo moved off its record
     expectOpenFails("m.edb", "备注文件已损坏");
     writeBytes(path("m.edt"), edt);
     rawExec(path("m.edt"), "UPDATE qb_memo_file SET file_id=NULL");  // "blank", yet holding memos
     expectOpenFails("m.edb", "备注文件已损坏");
     ASSERT_TRUE(st::createTable(path("n.edb"), mixedFields()));
-    std::filesystem::copy_file(path("n.edt"), path("m.edt"), std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::copy_file(path("n.edt"), path("m.edt"),
+                               std::filesystem::copy_options::overwrite_existing);
     expectOpenFails("m.edb", "不匹配");
     writeBytes(path("m.edt"), edt);
     expectFailureOrIntact("m.edb");

@@ -15,7 +15,8 @@ protected:
     }
     static std::vector<int> numbers() {
         std::vector<int> out;
-        for (int n = 1; n <= st::getRecordCount(); ++n) out.push_back(st::valueInt(st::currentTable()->read(n, 2)));
+        for (int n = 1; n <= st::getRecordCount(); ++n)
+            out.push_back(st::valueInt(st::currentTable()->read(n, 2)));
         return out;
     }
 };

@@ -45,7 +45,8 @@ protected:
     void makeTable() {
         ASSERT_TRUE(st::createTable(file("f.edb"), mixedFields()));
         ASSERT_TRUE(st::openDatabase(file("f.edb")));
-        for (const char* m : {"第一条", "第二条", "第三条"}) ASSERT_TRUE(st::addRecord({date(1), num(1), text("x"), text(m)}));
+        for (const char* m : {"第一条", "第二条", "第三条"})
+            ASSERT_TRUE(st::addRecord({date(1), num(1), text("x"), text(m)}));
     }
     std::string mnt_;
     bool mounted_ = false;
@@ -58,7 +59,8 @@ TEST_F(FaultsTest, FullDiskRefusesTheWriteAndKeepsTheTable) {
     ASSERT_TRUE(st::goToRecord(2));
     EXPECT_FALSE(st::writeField("日志", st::Value{big}));
     EXPECT_NE(st::lastError().find("磁盘空间不足"), std::string::npos) << st::lastError();
-    EXPECT_FALSE(st::addRecords(std::vector<std::vector<st::Value>>(40, {date(2), num(2), text("y"), st::Value{big}})));
+    EXPECT_FALSE(st::addRecords(
+        std::vector<std::vector<st::Value>>(40, {date(2), num(2), text("y"), st::Value{big}})));
     EXPECT_NE(st::lastError().find("磁盘空间不足"), std::string::npos) << st::lastError();
     expectEarlierState();
     std::filesystem::remove(file("filler"));
@@ -79,7 +81,7 @@ TEST_F(FaultsTest, DiskRunningFullAnywhereInACommitIsAllOrNothing) {
     makeTable();
     for (int spare = 0; spare <= 24; ++spare) {
         SCOPED_TRACE("spare pages " + std::to_string(spare));
-        struct statvfs vfs{};
+        struct statvfs vfs {};
         ASSERT_EQ(::statvfs(mnt_.c_str(), &vfs), 0);
         const long long freeBytes = static_cast<long long>(vfs.f_bavail) * vfs.f_frsize;
         const long long fill = freeBytes - spare * 4096LL;

@@ -69,7 +69,8 @@ TEST_F(FieldsTest, WrongTypesAndUnknownFieldsAreRefusedAndChangeNothing) {
     EXPECT_FALSE(st::writeField("名", num(3)));
     EXPECT_FALSE(st::writeField("没有", num(3)));
     EXPECT_FALSE(st::addRecord({text("x")}));
-    EXPECT_FALSE(st::addRecord({date(1), num(2), text("c"), text("m"), text("x")}));  // more values than fields
+    EXPECT_FALSE(
+        st::addRecord({date(1), num(2), text("c"), text("m"), text("x")}));  // more values than fields
     EXPECT_EQ(st::getRecordCount(), 1);
     EXPECT_EQ(st::valueInt(st::readField("数")), 2);
     EXPECT_TRUE(std::holds_alternative<std::monostate>(st::readField("没有")));
@@ -103,7 +104,8 @@ TEST_F(FieldsTest, ValueHelpersReadEmptyAsZero) {
 TEST_F(FieldsTest, CreateRefusesBadFieldListsAndExistingFiles) {
     EXPECT_FALSE(st::createTable(path("x.edb"), {}));
     EXPECT_FALSE(st::createTable(path("x.edb"), {{"a", st::FieldType::Text, 0}}));
-    EXPECT_FALSE(st::createTable(path("x.edb"), {{"a", st::FieldType::Integer}, {"a", st::FieldType::Integer}}));
+    EXPECT_FALSE(
+        st::createTable(path("x.edb"), {{"a", st::FieldType::Integer}, {"a", st::FieldType::Integer}}));
     EXPECT_FALSE(std::filesystem::exists(path("x.edb")));
     ASSERT_TRUE(st::createTable(path("x.edb"), mixedFields()));
     EXPECT_TRUE(std::filesystem::exists(path("x.edt")));

@@ -14,7 +14,8 @@ protected:
     void SetUp() override {
         StoreTest::SetUp();
         openNew("lxr35.edb", contactFields());
-        for (const char* name : {"陈一", "白二", "陈三", "邓四"}) ASSERT_TRUE(st::addRecord({text(name), text("1")}));
+        for (const char* name : {"陈一", "白二", "陈三", "邓四"})
+            ASSERT_TRUE(st::addRecord({text(name), text("1")}));
     }
     static st::Condition startsWithChen() {
         return [] { return st::valueText(st::readField("姓名")).starts_with("陈"); };
@@ -96,7 +97,9 @@ TEST_F(FindAppendTest, FindOnDayAnswersAsTheDateTextConditionThroughAddsRedatesM
     const double values[] = {45000, 45000.5, 45000.999999999, 45001, 45001.25, -1, -1.25, -2, 0, 0.75};
     std::mt19937 random(13);
     auto any = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-    auto dayText = [](double d) { return runtime::dateTimeToText(runtime::DateTime{d}, runtime::DateTextForm::DateOnly); };
+    auto dayText = [](double d) {
+        return runtime::dateTimeToText(runtime::DateTime{d}, runtime::DateTextForm::DateOnly);
+    };
     for (int step = 0; step < 250; ++step) {
         const int count = st::getRecordCount();
         const int action = count < 4 ? 0 : any(10);
@@ -114,10 +117,12 @@ TEST_F(FindAppendTest, FindOnDayAnswersAsTheDateTextConditionThroughAddsRedatesM
         for (double probe : values) {
             const int from = 1 + any(st::getRecordCount() + 1);
             st::goToRecord(from);
-            const bool expected = st::findRecord([&] { return dayText(st::valueDate(st::readField(2)).days) == dayText(probe); });
+            const bool expected = st::findRecord(
+                [&] { return dayText(st::valueDate(st::readField(2)).days) == dayText(probe); });
             const int expectedNumber = st::getRecordNumber();
             st::goToRecord(from);
-            ASSERT_EQ(st::findRecordOnDay(2, runtime::DateTime{probe}), expected) << "step " << step << " day " << probe;
+            ASSERT_EQ(st::findRecordOnDay(2, runtime::DateTime{probe}), expected)
+                << "step " << step << " day " << probe;
             ASSERT_EQ(st::getRecordNumber(), expectedNumber) << "step " << step << " day " << probe;
         }
     }

@@ -117,7 +117,8 @@ TEST_F(ProtectionTest, AValueFromAnotherFileUnderTheSamePasswordIsDetected) {
     openNew("b.edb", contactFields(), "pw");
     ASSERT_TRUE(st::addRecord({text("乙")}));
     st::closeAllDatabases();
-    rawExec(path("b.edb"), "ATTACH '" + path("a.edb") + "' AS a; UPDATE qb_records SET f1=(SELECT f1 FROM a.qb_records WHERE k=1)");
+    rawExec(path("b.edb"), "ATTACH '" + path("a.edb") +
+                               "' AS a; UPDATE qb_records SET f1=(SELECT f1 FROM a.qb_records WHERE k=1)");
     EXPECT_FALSE(st::openDatabase(path("b.edb"), "pw"));
 }
 

@@ -45,7 +45,9 @@ protected:
 
     // Contacts-like table: three texts.
     static std::vector<st::FieldDef> contactFields() {
-        return {{"姓名", st::FieldType::Text, 10}, {"电话", st::FieldType::Text, 15}, {"备注", st::FieldType::Text, 100}};
+        return {{"姓名", st::FieldType::Text, 10},
+                {"电话", st::FieldType::Text, 15},
+                {"备注", st::FieldType::Text, 100}};
     }
     // One field of every type.
     static std::vector<st::FieldDef> mixedFields() {
@@ -55,10 +57,11 @@ protected:
                 {"日志", st::FieldType::Memo, 0}};
     }
     // Creates and opens a table, making it current.
-    void openNew(const std::string& name, const std::vector<st::FieldDef>& fields, std::string_view password = {}) {
+    void openNew(const std::string& name, const std::vector<st::FieldDef>& fields,
+                 std::string_view password = {}) {
         ASSERT_TRUE(st::createTable(path(name), fields, password)) << st::lastError();
-        ASSERT_TRUE(st::openDatabase(path(name), password.empty() ? std::nullopt
-                                                                    : std::optional<std::string_view>(password)))
+        ASSERT_TRUE(st::openDatabase(
+            path(name), password.empty() ? std::nullopt : std::optional<std::string_view>(password)))
             << st::lastError();
     }
 

@@ -4,12 +4,12 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTabBar>
-#include <QMenu>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -101,7 +101,8 @@ void simulate(const char* window, const ui::ControlDef& c, int event) {
         case ControlKind::EditBox:
             if (event == ev::kChanged && c.upDown) {
                 // The box cannot be typed into; its arrows step it. One of them moves it.
-                QWidget* arrows = w->parentWidget()->findChild<QWidget*>(QString::fromUtf8(c.name) + "_updown");
+                QWidget* arrows =
+                    w->parentWidget()->findChild<QWidget*>(QString::fromUtf8(c.name) + "_updown");
                 ASSERT_NE(arrows, nullptr);
                 QTest::mouseClick(arrows->findChild<QToolButton*>("down"), Qt::LeftButton);
                 return;
@@ -113,8 +114,7 @@ void simulate(const char* window, const ui::ControlDef& c, int event) {
                 return;
             }
             break;
-        default:
-            break;
+        default: break;
     }
     switch (event) {
         case ev::kLeftDown: QTest::mousePress(w, Qt::LeftButton); return;
@@ -155,7 +155,8 @@ TEST_F(BindingsTest, EveryControlBindingReachesItsHandler) {
     ASSERT_TRUE(runtime::store::createTable(path, {{"姓名", runtime::store::FieldType::Text, 10},
                                                    {"电话", runtime::store::FieldType::Text, 15}}));
     ASSERT_TRUE(runtime::store::openDatabase(path));
-    for (int i = 0; i < 3; ++i) ASSERT_TRUE(runtime::store::addRecord({std::string("张三"), std::string("123")}));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(runtime::store::addRecord({std::string("张三"), std::string("123")}));
 
     for (const ui::WindowDef* wd : forms::allWindows()) {
         ASSERT_TRUE(ui::loadWindow(wd->name));

@@ -75,7 +75,8 @@ TEST_F(ControlsTest, MultiLineBoxKeepsThePartOfAPasteThatFits) {
     box->setTextCursor(c);
     QApplication::clipboard()->setText(QStringLiteral("1234567890"));
     box->paste();
-    EXPECT_EQ(ui::getText(N, "编辑框提醒内容"), std::string(30, 'a') + "1234567" + std::string(30, 'a') + "end");
+    EXPECT_EQ(ui::getText(N, "编辑框提醒内容"),
+              std::string(30, 'a') + "1234567" + std::string(30, 'a') + "end");
     EXPECT_EQ(box->textCursor().position(), 37);
 
     // A text longer than the limit, written by the program, can still be shortened by the user.
@@ -229,7 +230,8 @@ TEST_F(ControlsTest, UserSelectionRaisesSelectionChangedWithTheNewIndex) {
     ASSERT_TRUE(ui::loadWindow(W));
     reveal(W, "列表框_日志搜索结果");
     std::vector<int64_t> seen;
-    ui::bindHandler("onDiaryResultSelected", [&] { seen.push_back(ui::getInt(W, "列表框_日志搜索结果", "selection")); });
+    ui::bindHandler("onDiaryResultSelected",
+                    [&] { seen.push_back(ui::getInt(W, "列表框_日志搜索结果", "selection")); });
     ui::addListItem(W, "列表框_日志搜索结果", "一", 1);
     ui::addListItem(W, "列表框_日志搜索结果", "二", 2);
     auto* list = widgetAs<QListWidget>(W, "列表框_日志搜索结果");

@@ -78,7 +78,8 @@ TEST_F(DeliveryTest, MinimiseAndRestoreRaiseSizeChangedNested) {
     std::vector<int64_t> states;
     ui::bindHandler("onMainWindowStateChanged", ui::Handler([&](const ui::EventArgs&) {
                         states.push_back(ui::getInt(W, "", "windowState"));
-                        if (states.back() == 2) ui::setBool(W, "", "visible", false);  // hide, as the tray mode does
+                        if (states.back() == 2)
+                            ui::setBool(W, "", "visible", false);  // hide, as the tray mode does
                         return true;
                     }));
     ASSERT_TRUE(ui::loadWindow(W));

@@ -57,8 +57,10 @@ TEST_F(DialogsTest, InputBoxesAnswerAsScripted) {
 
 TEST_F(DialogsTest, CommonDialogSetsTheChosenFileName) {
     ASSERT_TRUE(ui::loadWindow("MainWindow"));
-    ui::setProperty("MainWindow", "通用对话框", "title", std::string("请选择一个图片文件，大小最好是390*50像素"));
-    ui::setProperty("MainWindow", "通用对话框", "filter", std::string("图片文件（支持JPG、GIF格式）|*.jpg;*.gif"));
+    ui::setProperty("MainWindow", "通用对话框", "title",
+                    std::string("请选择一个图片文件，大小最好是390*50像素"));
+    ui::setProperty("MainWindow", "通用对话框", "filter",
+                    std::string("图片文件（支持JPG、GIF格式）|*.jpg;*.gif"));
     ui::pushCommonDialogAnswer(true, "/tmp/a.jpg");
     EXPECT_TRUE(ui::showCommonDialog("MainWindow", "通用对话框"));
     EXPECT_EQ(ui::getProperty("MainWindow", "通用对话框", "fileName"), ui::Value(std::string("/tmp/a.jpg")));
@@ -130,13 +132,16 @@ TEST_F(DialogsTest, SaveFileDialogProposesItsFileAndAnswersAsScripted) {
     const std::string out = folder.path().toStdString();
     std::string chosen = "unchanged";
     ui::pushSaveFileDialogAnswer(true, "/tmp/elsewhere.xlsx");
-    EXPECT_TRUE(ui::showSaveFileDialog("保存导出的数据", out, "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx", chosen));
+    EXPECT_TRUE(
+        ui::showSaveFileDialog("保存导出的数据", out, "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx", chosen));
     EXPECT_EQ(chosen, "/tmp/elsewhere.xlsx");
-    EXPECT_FALSE(ui::showSaveFileDialog("保存导出的数据", "", "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx", chosen))
+    EXPECT_FALSE(
+        ui::showSaveFileDialog("保存导出的数据", "", "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx", chosen))
         << "nothing scripted: cancelled";
     EXPECT_EQ(chosen, "/tmp/elsewhere.xlsx");
     // A folder that is not there: a file dialog would open on the working folder instead.
-    ui::showSaveFileDialog("保存导出的数据", out + "/不在了", "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx", chosen);
+    ui::showSaveFileDialog("保存导出的数据", out + "/不在了", "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx",
+                           chosen);
     const auto shown = ui::shownDialogs();
     ASSERT_EQ(shown.size(), 3u);
     EXPECT_EQ(shown[0].kind, ui::DialogKind::SaveFileDialog);
@@ -151,7 +156,8 @@ TEST_F(DialogsTest, SaveFileDialogProposesItsFileAndAnswersAsScripted) {
 // The program's filters name their patterns in the description; the dialog shows them once.
 TEST_F(DialogsTest, RealFileDialogsShowTheFilterOnceAndTheProposedName) {
     ASSERT_TRUE(ui::loadWindow("MainWindow"));
-    ui::setProperty("MainWindow", "通用对话框", "filter", std::string("Excel工作簿（*.xls;*.xlsx）|*.xls;*.xlsx"));
+    ui::setProperty("MainWindow", "通用对话框", "filter",
+                    std::string("Excel工作簿（*.xls;*.xlsx）|*.xls;*.xlsx"));
     ui::useScriptedDialogs(false);
     QString openType, saveType, saveName;
     bool saving = false;
@@ -172,7 +178,8 @@ TEST_F(DialogsTest, RealFileDialogsShowTheFilterOnceAndTheProposedName) {
         dialog->reject();
     });
     std::string chosen;
-    EXPECT_FALSE(ui::showSaveFileDialog("保存", dir.path().toStdString(), "数据.xlsx", "Excel工作簿（*.xlsx）|*.xlsx", chosen));
+    EXPECT_FALSE(ui::showSaveFileDialog("保存", dir.path().toStdString(), "数据.xlsx",
+                                        "Excel工作簿（*.xlsx）|*.xlsx", chosen));
     ui::useScriptedDialogs(true);
     EXPECT_EQ(openType.toStdString(), "Excel工作簿（*.xls;*.xlsx）");
     EXPECT_TRUE(saving);

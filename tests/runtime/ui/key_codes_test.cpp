@@ -81,8 +81,8 @@ TEST_F(KeyEventsTest, WheelDeliversWholeNotches) {
     record("onCalendarWheel");
     QWidget* cal = widget("MainWindow", "月历");
     for (int angle : {120, -240}) {
-        QWheelEvent e(QPointF(10, 10), cal->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, angle), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent e(QPointF(10, 10), cal->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, angle),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(cal, &e);
     }
     ASSERT_EQ(calls().size(), 2u);

@@ -54,7 +54,8 @@ bool MonthCalendar::setDate(DateTime date) {
 QDate MonthCalendar::day() const { return toQDate(date_); }
 
 void MonthCalendar::choose(QDate chosen) {
-    if (!chosen.isValid() || chosen.year() < kFirstYear || chosen.year() > kLastYear || chosen == day()) return;
+    if (!chosen.isValid() || chosen.year() < kFirstYear || chosen.year() > kLastYear || chosen == day())
+        return;
     DateTime next =
         fromInstant(instantOf(makeDate(chosen.year(), chosen.month(), chosen.day())) + timeOfDay(date_));
     if (!isInRange(next)) return;

@@ -9,11 +9,15 @@ namespace runtime::ui::widgets {
 
 TableModel::Source TableModel::storeSource() {
     return {[](std::string_view path) { return store::findOpenTable(path); },
-            [](std::function<void(store::Table*)> onClose) { return store::addCloseListener(std::move(onClose)); },
+            [](std::function<void(store::Table*)> onClose) {
+                return store::addCloseListener(std::move(onClose));
+            },
             [](int id) { store::removeCloseListener(id); }};
 }
 
-TableModel::TableModel(QObject* parent) : QAbstractTableModel(parent), source_(storeSource()) { listenForClose(); }
+TableModel::TableModel(QObject* parent) : QAbstractTableModel(parent), source_(storeSource()) {
+    listenForClose();
+}
 
 TableModel::~TableModel() {
     detach();
@@ -21,9 +25,10 @@ TableModel::~TableModel() {
 }
 
 void TableModel::listenForClose() {
-    closeListenerId_ = source_.addCloseListener
-                           ? source_.addCloseListener([this](store::Table* closing) { onTableClosing(closing); })
-                           : -1;
+    closeListenerId_ =
+        source_.addCloseListener
+            ? source_.addCloseListener([this](store::Table* closing) { onTableClosing(closing); })
+            : -1;
 }
 
 void TableModel::setSource(Source source) {
@@ -157,7 +162,8 @@ Qt::ItemFlags TableModel::flags(const QModelIndex& index) const {
 }
 
 bool TableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (readOnly_ || role != Qt::EditRole || !index.isValid() || index.row() >= rows_ || index.column() >= columns_)
+    if (readOnly_ || role != Qt::EditRole || !index.isValid() || index.row() >= rows_ ||
+        index.column() >= columns_)
         return false;
     store::Table* t = table();
     if (!t || index.column() >= static_cast<int>(t->fields().size())) return false;

@@ -78,7 +78,8 @@ void TableView::applyLayout() {
     verticalHeader()->setMinimumSectionSize(4);
     verticalHeader()->setDefaultSectionSize(rowHeight);
     for (int c = 0; c < model_->columnCount(); ++c) {
-        const int px = static_cast<int>(std::lround(columnWidthUnits(c + 1) * kPixelsPerUnit * zoom_ / 100.0));
+        const int px =
+            static_cast<int>(std::lround(columnWidthUnits(c + 1) * kPixelsPerUnit * zoom_ / 100.0));
         setColumnHidden(c, px == 0);
         if (px > 0) setColumnWidth(c, px);
     }

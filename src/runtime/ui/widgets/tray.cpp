@@ -15,8 +15,8 @@ namespace {
 
 uint32_t le16(const uint8_t* p) { return static_cast<uint32_t>(p[0] | (p[1] << 8)); }
 uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 // One bitmap image of an icon file; null for what it cannot read.
@@ -80,8 +80,10 @@ QImage readIconBitmap(const uint8_t* data, size_t size) {
             const uint8_t* mask = data + maskOffset + maskStride * static_cast<size_t>(height - 1 - y);
             auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
             for (int x = 0; x < width; ++x)
-                if (mask[x / 8] & (0x80 >> (x % 8))) out[x] = qRgba(0, 0, 0, 0);
-                else out[x] = qRgba(qRed(out[x]), qGreen(out[x]), qBlue(out[x]), 255);
+                if (mask[x / 8] & (0x80 >> (x % 8)))
+                    out[x] = qRgba(0, 0, 0, 0);
+                else
+                    out[x] = qRgba(qRed(out[x]), qGreen(out[x]), qBlue(out[x]), 255);
         }
     }
     return image;

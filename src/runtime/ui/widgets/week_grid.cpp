@@ -131,7 +131,9 @@ void WeekGrid::setBold(int row, int column, int endRow, int endColumn) {
     viewport()->update();
 }
 
-bool WeekGrid::isCentred(int row, int column) const { return contains(row, column) && cell(row, column).centred; }
+bool WeekGrid::isCentred(int row, int column) const {
+    return contains(row, column) && cell(row, column).centred;
+}
 bool WeekGrid::wordWrap(int row, int column) const { return contains(row, column) && cell(row, column).wrap; }
 bool WeekGrid::isBold(int row, int column) const { return contains(row, column) && cell(row, column).bold; }
 QColor WeekGrid::backColour(int row, int column) const {
@@ -198,14 +200,16 @@ void WeekGrid::setFocusCell(int row, int column) {
         for (int r = 1; r < row; ++r) top += rowHeights_[static_cast<size_t>(r)];
         const int visible = viewport()->height() - fixedHeight();
         QScrollBar* v = verticalScrollBar();
-        if (top < v->value()) v->setValue(top);
+        if (top < v->value())
+            v->setValue(top);
         else if (top + rowHeights_[static_cast<size_t>(row)] > v->value() + visible)
             v->setValue(top + rowHeights_[static_cast<size_t>(row)] - visible);
     }
     int left = 0;
     for (int c = 0; c < column; ++c) left += columnWidths_[static_cast<size_t>(c)];
     QScrollBar* h = horizontalScrollBar();
-    if (left < h->value()) h->setValue(left);
+    if (left < h->value())
+        h->setValue(left);
     else if (left + columnWidths_[static_cast<size_t>(column)] > h->value() + viewport()->width())
         h->setValue(left + columnWidths_[static_cast<size_t>(column)] - viewport()->width());
     viewport()->update();
@@ -240,7 +244,8 @@ void WeekGrid::paintCell(QPainter& p, int row, int column, const QRect& rect) co
         p.drawText(inner, flags, text);
     } else {
         text = text.section(QLatin1Char('\n'), 0, 0);
-        p.drawText(inner, flags | Qt::TextSingleLine, fontMetrics().elidedText(text, Qt::ElideRight, inner.width()));
+        p.drawText(inner, flags | Qt::TextSingleLine,
+                   fontMetrics().elidedText(text, Qt::ElideRight, inner.width()));
     }
 }
 

@@ -97,7 +97,9 @@ private:
     bool clipBlock(int& row, int& column, int& endRow, int& endColumn) const;
     bool contains(int row, int column) const;
     Cell& cell(int row, int column) { return cells_[static_cast<size_t>(row) * columns_ + column]; }
-    const Cell& cell(int row, int column) const { return cells_[static_cast<size_t>(row) * columns_ + column]; }
+    const Cell& cell(int row, int column) const {
+        return cells_[static_cast<size_t>(row) * columns_ + column];
+    }
     void resizeCells(int rows, int columns);
     int fixedHeight() const;
     int scrollingHeight() const;

@@ -19,11 +19,13 @@ public:
     const std::vector<runtime::store::FieldDef>& fields() const override { return fields_; }
     int recordCount() const override { return static_cast<int>(records.size()); }
     runtime::store::Value read(int number, int field) const override {
-        if (number < 1 || number > recordCount() || field < 1 || field > static_cast<int>(fields_.size())) return {};
+        if (number < 1 || number > recordCount() || field < 1 || field > static_cast<int>(fields_.size()))
+            return {};
         return records[static_cast<size_t>(number - 1)][static_cast<size_t>(field - 1)];
     }
     bool write(int number, int field, const runtime::store::Value& value) override {
-        if (number < 1 || number > recordCount() || field < 1 || field > static_cast<int>(fields_.size())) return false;
+        if (number < 1 || number > recordCount() || field < 1 || field > static_cast<int>(fields_.size()))
+            return false;
         records[static_cast<size_t>(number - 1)][static_cast<size_t>(field - 1)] = value;
         ++writes;
         changed();

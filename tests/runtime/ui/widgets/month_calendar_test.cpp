@@ -113,8 +113,8 @@ TEST(MonthCalendarEvents, WheelReportsWholeNotchesAndDoesNotPage) {
     QSignalSpy changed(h.calendar, &MonthCalendar::dateChanged);
     const QPointF pos = h.calendar->rect().center();
     for (int delta : {240, 60, -120, -300}) {
-        QWheelEvent e(pos, h.calendar->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
-                      Qt::NoScrollPhase, false);
+        QWheelEvent e(pos, h.calendar->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(h.calendar, &e);
     }
     ASSERT_EQ(wheel.count(), 4);
@@ -162,7 +162,8 @@ std::vector<LunarMonth> lunarMonthsFromLibrary(int firstLunarYear, int lastLunar
         for (int m = 1; m <= 12; ++m)
             for (bool leap : {false, true}) {
                 GError* error = nullptr;
-                lunar_date_set_lunar_date(d, static_cast<GDateYear>(y), static_cast<GDateMonth>(m), 1, 0, leap, &error);
+                lunar_date_set_lunar_date(d, static_cast<GDateYear>(y), static_cast<GDateMonth>(m), 1, 0,
+                                          leap, &error);
                 if (error) {
                     g_error_free(error);
                     continue;
@@ -208,8 +209,8 @@ TEST(MonthCalendarCells, FirstAndLastDayOfEveryLunarMonth1901To2049AsDrawn) {
             int row = 0, column = 0;
             ASSERT_TRUE(h.calendar->findCell(day, row, column));
             EXPECT_EQ(h.calendar->cellLunarText(row, column), expected)
-                << day.toString(Qt::ISODate).toStdString() << " lunar " << m.year << "-" << (m.leap ? "leap " : "")
-                << m.month;
+                << day.toString(Qt::ISODate).toStdString() << " lunar " << m.year << "-"
+                << (m.leap ? "leap " : "") << m.month;
             EXPECT_EQ(h.calendar->cellDayText(row, column), QString::number(day.day()));
             ++checked;
         }

@@ -30,7 +30,7 @@ TEST(PictureBoxBytes, JpegAndGifShowStretchedToTheBox) {
     ASSERT_TRUE(h.box->setPictureBytes(testing_pictures::makeJpeg(1024, 137)));
     EXPECT_EQ(h.box->image().size(), QSize(1024, 137));
     QImage shot = h.box->grab().toImage();
-    EXPECT_GT(qRed(shot.pixel(2, 25)), 180);    // red at the left edge
+    EXPECT_GT(qRed(shot.pixel(2, 25)), 180);     // red at the left edge
     EXPECT_GT(qBlue(shot.pixel(387, 25)), 180);  // blue at the right edge: the whole width shows
     ASSERT_TRUE(h.box->setPictureBytes(testing_pictures::makeGif(20, 8)));
     EXPECT_EQ(h.box->image().size(), QSize(20, 8));

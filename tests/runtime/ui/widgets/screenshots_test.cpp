@@ -18,7 +18,9 @@ using namespace runtime::ui::widgets;
 
 namespace {
 
-QString shotPath(const char* name) { return QDir(QStringLiteral(QB_SCREENSHOT_DIR)).filePath(QString::fromUtf8(name)); }
+QString shotPath(const char* name) {
+    return QDir(QStringLiteral(QB_SCREENSHOT_DIR)).filePath(QString::fromUtf8(name));
+}
 
 int distinctColours(const QImage& image) {
     QSet<QRgb> seen;
@@ -83,11 +85,10 @@ TEST(Screenshots, ContactsTable) {
     table.add({std::string("Alice"), std::string("+44 20 7946 0000"), std::string("London office")});
     TableView view;
     view.resize(385, 375);
-    view.tableModel()->setSource({[&](std::string_view p) -> runtime::store::Table* {
-                                      return p == "/d/lxr35.edb" ? &table : nullptr;
-                                  },
-                                  {},
-                                  {}});
+    view.tableModel()->setSource(
+        {[&](std::string_view p) -> runtime::store::Table* { return p == "/d/lxr35.edb" ? &table : nullptr; },
+         {},
+         {}});
     view.showTable("/d/lxr35.edb");
     view.setReadOnly(false);
     view.setColumnWidths(1, 1, 200);

@@ -20,8 +20,9 @@ using runtime::ui::widgets::TableView;
 
 namespace {
 
-const std::vector<store::FieldDef> kContactFields = {
-    {"姓名", store::FieldType::Text, 10}, {"电话", store::FieldType::Text, 15}, {"备注", store::FieldType::Text, 100}};
+const std::vector<store::FieldDef> kContactFields = {{"姓名", store::FieldType::Text, 10},
+                                                     {"电话", store::FieldType::Text, 15},
+                                                     {"备注", store::FieldType::Text, 100}};
 
 class StoreTableView : public ::testing::Test {
 protected:
@@ -33,8 +34,8 @@ protected:
         view_ = std::make_unique<TableView>();
         view_->resize(385, 375);
         view_->show();
-        tester_ = std::make_unique<QAbstractItemModelTester>(view_->tableModel(),
-                                                             QAbstractItemModelTester::FailureReportingMode::Fatal);
+        tester_ = std::make_unique<QAbstractItemModelTester>(
+            view_->tableModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     }
     void TearDown() override {
         tester_.reset();
@@ -48,7 +49,9 @@ protected:
         EXPECT_TRUE(store::openDatabase(path)) << store::lastError();
         return path;
     }
-    QString text(int row, int column) const { return view_->model()->index(row - 1, column - 1).data().toString(); }
+    QString text(int row, int column) const {
+        return view_->model()->index(row - 1, column - 1).data().toString();
+    }
 
     fs::path dir_;
     std::unique_ptr<TableView> view_;
@@ -87,7 +90,8 @@ TEST_F(StoreTableView, DatesShowAsDateText) {
                                           {"循环单位", store::FieldType::Text, 2},
                                           {"提醒内容", store::FieldType::Text, 100}}));
     ASSERT_TRUE(store::openDatabase(path));
-    ASSERT_TRUE(store::addRecord({runtime::makeDate(2024, 3, 5), int32_t{3}, std::string("月"), std::string("体检")}));
+    ASSERT_TRUE(store::addRecord(
+        {runtime::makeDate(2024, 3, 5), int32_t{3}, std::string("月"), std::string("体检")}));
     view_->showTable(path);
     EXPECT_EQ(text(1, 1), QStringLiteral("2024年3月5日"));
     EXPECT_EQ(text(1, 2), QStringLiteral("3"));
@@ -126,7 +130,8 @@ TEST_F(StoreTableView, ATooLongEditIsCutToTheFieldAsTheStoreCutsIt) {
     ASSERT_TRUE(store::addRecord({std::string("张三")}));
     view_->showTable(path);
     view_->setReadOnly(false);
-    ASSERT_TRUE(view_->model()->setData(view_->model()->index(0, 0), QStringLiteral("欧阳诸葛司马上官"), Qt::EditRole));
+    ASSERT_TRUE(view_->model()->setData(view_->model()->index(0, 0), QStringLiteral("欧阳诸葛司马上官"),
+                                        Qt::EditRole));
     EXPECT_EQ(text(1, 1), QStringLiteral("欧阳诸葛司"));  // 10 bytes
 }
 
@@ -160,7 +165,8 @@ TEST_F(StoreTableView, LetterFilterClosesDeletesAndRecreatesTheFileOnShow) {
     ASSERT_TRUE(store::selectDatabase("lxr35"));
     ASSERT_TRUE(store::copyDatabaseStructure(temp));
     ASSERT_TRUE(store::openDatabase(temp));
-    ASSERT_TRUE(store::appendRecordsFrom("lxr35", [] { return store::valueText(store::readField("姓名")) == "白雪"; }));
+    ASSERT_TRUE(store::appendRecordsFrom(
+        "lxr35", [] { return store::valueText(store::readField("姓名")) == "白雪"; }));
     view_->showTable(temp);
     ASSERT_EQ(view_->model()->rowCount(), 1);
     EXPECT_EQ(text(1, 1), QStringLiteral("白雪"));

@@ -49,8 +49,9 @@ struct Registry {
                 [this](int id) { closeListeners.erase(id); }};
     }
     FakeTable* contacts(const std::string& path) {
-        auto t = std::make_unique<FakeTable>(
-            path, std::vector<FieldDef>{{"姓名", FieldType::Text, 10}, {"电话", FieldType::Text, 15}, {"备注", FieldType::Text, 100}});
+        auto t = std::make_unique<FakeTable>(path, std::vector<FieldDef>{{"姓名", FieldType::Text, 10},
+                                                                         {"电话", FieldType::Text, 15},
+                                                                         {"备注", FieldType::Text, 100}});
         auto* raw = t.get();
         open[path] = std::move(t);
         return raw;
@@ -70,8 +71,8 @@ struct Host {
         window.show();
         view = window.findChild<TableView*>(QStringLiteral("表格_人脉"));
         view->tableModel()->setSource(registry.source());
-        tester = std::make_unique<QAbstractItemModelTester>(view->tableModel(),
-                                                            QAbstractItemModelTester::FailureReportingMode::Fatal);
+        tester = std::make_unique<QAbstractItemModelTester>(
+            view->tableModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     }
     QString text(int row, int column) const {
         return view->model()->index(row - 1, column - 1).data().toString();
@@ -82,9 +83,11 @@ struct Host {
 
 TEST(TableViewShows, RecordsInOrderOneColumnPerFieldDatesAsDateText) {
     Host h;
-    auto table = std::make_unique<FakeTable>(
-        "/d/tx35.edb", std::vector<FieldDef>{{"初始日期", FieldType::DateTime, 0}, {"循环周期", FieldType::Integer, 0},
-                                             {"循环单位", FieldType::Text, 2}, {"提醒内容", FieldType::Text, 100}});
+    auto table =
+        std::make_unique<FakeTable>("/d/tx35.edb", std::vector<FieldDef>{{"初始日期", FieldType::DateTime, 0},
+                                                                         {"循环周期", FieldType::Integer, 0},
+                                                                         {"循环单位", FieldType::Text, 2},
+                                                                         {"提醒内容", FieldType::Text, 100}});
     table->add({makeDate(2024, 3, 5), int32_t{2}, std::string("周"), std::string("倒垃圾")});
     table->add({makeDate(2023, 12, 31), int32_t{1}, std::string("年"), std::string("生日")});
     h.registry.open["/d/tx35.edb"] = std::move(table);
@@ -210,9 +213,11 @@ TEST(TableViewEdit, ReadOnlyViewRefusesEdits) {
 
 TEST(TableViewEdit, EditedTextBecomesTheFieldsType) {
     EXPECT_EQ(std::get<int32_t>(TableModel::valueFromText(QStringLiteral("42"), FieldType::Integer)), 42);
-    EXPECT_EQ(std::get<runtime::DateTime>(TableModel::valueFromText(QStringLiteral("2024年3月5日"), FieldType::DateTime)),
+    EXPECT_EQ(std::get<runtime::DateTime>(
+                  TableModel::valueFromText(QStringLiteral("2024年3月5日"), FieldType::DateTime)),
               makeDate(2024, 3, 5));
-    EXPECT_EQ(std::get<std::string>(TableModel::valueFromText(QStringLiteral("文字"), FieldType::Text)), "文字");
+    EXPECT_EQ(std::get<std::string>(TableModel::valueFromText(QStringLiteral("文字"), FieldType::Text)),
+              "文字");
 }
 
 TEST(TableViewSelection, CurrentRowSelectionAndBlocksAreOneBased) {

@@ -30,7 +30,7 @@ std::string makeIconFile() {
     for (int i = 0; i < 6; ++i) put32(bitmap, 0);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) put32(bitmap, x < 8 ? 0x000000FFu : 0xFF00FF00u);  // BGRA
-    bitmap.append(16 * 4, '\0');  // AND mask rows
+    bitmap.append(16 * 4, '\0');                                                        // AND mask rows
     QImage pngImage(32, 32, QImage::Format_ARGB32);
     pngImage.fill(Qt::blue);
     QByteArray png;
@@ -46,7 +46,8 @@ std::string makeIconFile() {
     file.push_back(16), file.push_back(16), file.push_back(0), file.push_back(0);
     put16(file, 1), put16(file, 32), put32(file, uint32_t(bitmap.size())), put32(file, first);
     file.push_back(32), file.push_back(32), file.push_back(0), file.push_back(0);
-    put16(file, 1), put16(file, 32), put32(file, uint32_t(png.size())), put32(file, first + uint32_t(bitmap.size()));
+    put16(file, 1), put16(file, 32), put32(file, uint32_t(png.size())),
+        put32(file, first + uint32_t(bitmap.size()));
     file += bitmap;
     file.append(png.constData(), size_t(png.size()));
     return file;
@@ -71,7 +72,7 @@ TEST(TrayIconFile, PicturesAndGarbage) {
     std::string cut = makeIconFile().substr(0, 60);
     EXPECT_TRUE(TrayIcon::iconFromBytes(cut).isNull());
     std::string lying = makeIconFile();
-    lying[6 + 15] = '\x7F';  // first entry's offset far beyond the file
+    lying[6 + 15] = '\x7F';                                 // first entry's offset far beyond the file
     EXPECT_FALSE(TrayIcon::iconFromBytes(lying).isNull());  // the PNG entry still reads
 }
 
@@ -93,7 +94,8 @@ TEST(TrayIconWithoutNotificationArea, AnswersNoAndNothingBreaks) {
 }
 
 // Runs where a notification area exists, e.g. under Xvfb with trayer:
-//   xvfb-run -a sh -c 'trayer & sleep 1; QT_QPA_PLATFORM=xcb ./qb_widgets_tests --gtest_filter=TrayIconOnDesktop*'
+//   xvfb-run -a sh -c 'trayer & sleep 1; QT_QPA_PLATFORM=xcb ./qb_widgets_tests
+//   --gtest_filter=TrayIconOnDesktop*'
 TEST(TrayIconOnDesktop, AddsReplacesAndRemovesTheIcon) {
     if (!TrayIcon::isAvailable()) GTEST_SKIP() << "no notification area on this desktop";
     TrayIcon tray;
