@@ -1,5 +1,6 @@
-// One application object for the journeys of the real program, on the offscreen platform unless
-// the test script gives them its X server.
+// One application object for the suites that drive the program's windows: the runtime started
+// with the five windows registered, on the offscreen platform unless the test script gives the
+// suite its X server.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
