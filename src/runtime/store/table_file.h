@@ -116,8 +116,27 @@ private:
     };
     TableFile() = default;
     bool load(std::optional<std::string_view> password, std::string& error, Refusal& refusal);
-    bool loadRecords(std::string& error);
-    bool loadMemos(bool blankCompanion, std::string& error);
+    // Where a reading of the files failed, in the order an open checks them.
+    enum class Stage { Companion, Records, Memos };
+    struct Failure {
+        Stage stage;
+        std::string error;
+        Refusal refusal;
+    };
+    // Checks the companion and reads every record and memo: plain values decoded and verified,
+    // those of a `sealed` file kept sealed for unsealRecords and unsealMemos. Stops at the first
+    // thing it cannot take; what it read before stays.
+    std::optional<Failure> readFiles(bool sealed);
+    bool readRecords(bool sealed, std::string& error);
+    bool readMemos(bool sealed, std::string& error);
+    // Unseal, and so verify, every value read, on several threads; a failure names the first
+    // record that failed.
+    std::optional<Failure> unsealRecords();
+    std::optional<Failure> unsealMemos();
+    // The 0-based indexes of the memo fields, or of all the others.
+    std::vector<int> fieldsOfKind(bool memo) const;
+    std::string badField(std::size_t row, int index) const;
+    std::string badMemo(std::size_t row) const;
     bool bindCompanion(std::string& error);
     bool hasMemo() const;
     // The files a change writes: the table file, the companion, or both. A one-off change to the
@@ -151,6 +170,8 @@ private:
     std::vector<FieldDef> fields_;
     std::vector<Row> rows_;
     int cursor_ = 1;
+    bool blankCompanion_ = false;  // at open: the companion binds to this table once it is read
+    std::size_t memosRead_ = 0;    // at open: memo values read, record by record
     Protection protection_;
     std::map<std::string, sqlite3_stmt*> statements_;
     std::map<int, std::function<void()>> observers_;

@@ -182,6 +182,23 @@ TEST_F(DamageTest, MissingExtraOrForeignCompanionIsRefused) {
     EXPECT_TRUE(st::openDatabase(path("m.edb")));
 }
 
+// A protected table large enough to be unsealed in several parts at once: of the damaged values,
+// the open names the one a reading in store order meets first, record values before memos.
+TEST_F(DamageTest, TheFirstDamagedValueIsNamedHoweverTheUnsealingIsShared) {
+    openNew("big.edb", mixedFields(), "pw");
+    std::vector<std::vector<st::Value>> rows;
+    for (int i = 1; i <= 4000; ++i) rows.push_back({date(i), num(i), text("名"), text("备注")});
+    ASSERT_TRUE(st::addRecords(rows));
+    ASSERT_TRUE(st::closeDatabase());
+    const std::string edb = readBytes(path("big.edb"));
+    rawExec(path("big.edb"), "UPDATE qb_records SET f2=x'00' WHERE k IN (600, 3900)");
+    rawExec(path("big.edt"), "UPDATE qb_memos SET v=x'00' WHERE mk IN (100*256+4, 3700*256+4)");
+    expectOpenFails("big.edb", "第 600 条记录的“数”无效", "pw");
+    writeBytes(path("big.edb"), edb);
+    expectOpenFails("big.edb", "第 100 条记录的备注无效", "pw");
+    EXPECT_EQ(st::lastOpenFailureFile(), path("big.edt"));
+}
+
 TEST_F(DamageTest, WrongPasswordAndDamageAreToldApart) {
     makeFilled("p.edb", "pw");
     rawExec(path("p.edb"), "UPDATE qb_records SET f2=x'00' WHERE k=7");
